@@ -1,0 +1,117 @@
+#include "SerialDevicePort.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <cerrno>
+
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#include <termios.h>
+#endif
+
+SerialDevicePort::SerialDevicePort(const QStringList &devices)
+    : m_devices(devices)
+{
+    // Qt applies these at every opening, so each frame starts from the same line settings.
+    m_serial.setBaudRate(QSerialPort::Baud9600);
+    m_serial.setDataBits(QSerialPort::Data8);
+    m_serial.setParity(QSerialPort::NoParity);
+    m_serial.setStopBits(QSerialPort::OneStop);
+    m_serial.setFlowControl(QSerialPort::NoFlowControl);
+}
+
+QStringList SerialDevicePort::defaultDevices()
+{
+#ifdef Q_OS_WIN
+    return {QStringLiteral("COM1"), QStringLiteral("COM2")};
+#else
+    return {QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyS1")};
+#endif
+}
+
+bool SerialDevicePort::fail(const QString &error)
+{
+    m_error = error;
+    return false;
+}
+
+bool SerialDevicePort::open()
+{
+    m_error.clear();
+    if (portNumber() < 1 || portNumber() > m_devices.size())
+        return fail(QStringLiteral("port %1 has no device").arg(portNumber()));
+
+    const QString device = m_devices.at(portNumber() - 1);
+    m_serial.setPortName(device);
+    // Qt opens without waiting for carrier, and refuses a device that another process holds
+    // through its lock file, which stops root too.
+    if (!m_serial.open(QIODevice::WriteOnly)) {
+        const QString error = m_serial.errorString();
+        m_serial.close();
+        return fail(QStringLiteral("%1: %2").arg(device, error));
+    }
+    return true;
+}
+
+void SerialDevicePort::close()
+{
+    m_serial.close();
+}
+
+bool SerialDevicePort::setDtr(bool asserted)
+{
+    if (!m_serial.setDataTerminalReady(asserted))
+        return fail(QStringLiteral("DTR: %1").arg(m_serial.errorString()));
+    return true;
+}
+
+bool SerialDevicePort::setRts(bool asserted)
+{
+    if (!m_serial.setRequestToSend(asserted))
+        return fail(QStringLiteral("RTS: %1").arg(m_serial.errorString()));
+    return true;
+}
+
+bool SerialDevicePort::transmit(const QByteArray &data)
+{
+    // Qt keeps written bytes in its own buffer until flush(), and close() would drop them.
+    if (m_serial.write(data) != data.size() || !m_serial.flush())
+        return fail(QStringLiteral("write: %1").arg(m_serial.errorString()));
+    return waitUntilSent();
+}
+
+bool SerialDevicePort::waitUntilSent()
+{
+#ifdef Q_OS_UNIX
+    // Closing with output pending makes the kernel wait up to 30 s for it, and tcdrain() has no
+    // bound at all; a wedged adapter must not hold the window for that long. So the kernel's
+    // output queue is polled for a few character times, and what is left then is discarded.
+    const int fd = m_serial.handle();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    for (;;) {
+        int pending = 0;
+        if (::ioctl(fd, TIOCOUTQ, &pending) == -1)
+            return fail(QStringLiteral("TIOCOUTQ: %1").arg(qt_error_string(errno)));
+        if (pending == 0)
+            break;
+        if (std::chrono::nanoseconds(elapsed.nsecsElapsed()) > kDrainLimit) {
+            ::tcflush(fd, TCOFLUSH);
+            return fail(
+                QStringLiteral("output did not drain within %1 us").arg(kDrainLimit.count()));
+        }
+        QThread::usleep(100);
+    }
+    // An empty queue leaves the last character in the transmitter's shift register.
+    QThread::usleep(kCharacterTime.count());
+    return true;
+#else
+    const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(kDrainLimit);
+    if (m_serial.bytesToWrite() > 0 && !m_serial.waitForBytesWritten(int(limit.count()) + 1)) {
+        m_serial.clear(QSerialPort::Output);
+        return fail(QStringLiteral("output did not drain"));
+    }
+    return true;
+#endif
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "BoardModel.h"
+#include "Port.h"
+
+#include <QSet>
+#include <QStringList>
+
+#include <map>
+
+// A port double that records every operation as a word of the wire sequence and feeds a board
+// model per port number. Like a real port it raises DTR and RTS on opening and refuses line
+// operations while closed.
+class RecordingPort : public Port
+{
+public:
+    bool open() override;
+    void close() override;
+    bool setDtr(bool asserted) override;
+    bool setRts(bool asserted) override;
+    bool transmit(const QByteArray &data) override;
+    QString errorString() const override { return m_error; }
+
+    // Ports that cannot be opened (absent or held by another program).
+    QSet<quint16> unusablePorts;
+    // Line operations and transmission fail although the port opened.
+    bool linesFail = false;
+
+    // "open1 rts0 dtr1 rts1 rts0 ... tx:a close", one word per operation that took effect;
+    // a failed opening is "open1!".
+    QStringList wire;
+    std::map<quint16, BoardModel> boards;
+
+    int openCount(quint16 port) const;
+    void clearWire() { wire.clear(); }
+
+private:
+    bool fail(const QString &error);
+
+    bool m_open = false;
+    quint16 m_openPort = 0;
+    QString m_error;
+};
