@@ -1,11 +1,39 @@
+#include "ChannelControl.h"
+#include "Module1.h"
+#include "RecordingView.h"
 #include "RelayBoard.h"
 #include "SerialDevicePort.h"
+#include "SystemConsoles.h"
 
 #include <QtTest>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <unistd.h>
+
+namespace {
+// Counts the openings of one file by anyone, without touching the file itself.
+class OpenWatch
+{
+public:
+    explicit OpenWatch(const QString &path)
+        : m_fd(::inotify_init1(IN_NONBLOCK))
+    {
+        ::inotify_add_watch(m_fd, path.toLocal8Bit().constData(), IN_OPEN);
+    }
+    ~OpenWatch() { ::close(m_fd); }
+    int openings() const
+    {
+        char buffer[4096];
+        const ssize_t size = ::read(m_fd, buffer, sizeof buffer);
+        return size > 0 ? int(size / sizeof(inotify_event)) : 0;
+    }
+
+private:
+    int m_fd;
+};
+} // namespace
 
 // The real serial component on pseudo-terminals; never on a machine's serial ports.
 class tst_SerialDevicePort : public QObject
@@ -21,6 +49,10 @@ private slots:
     void frameOnALineWithoutModemControlFailsAndCloses();
     void deviceHeldElsewhereIsRefused();
     void noDescriptorOrLockFileLeaks();
+    void consoleIsNeverOpened_data();
+    void consoleIsNeverOpened();
+    void systemConsolesReadsTheKernelsLists_data();
+    void systemConsolesReadsTheKernelsLists();
 
 private:
     static int openDescriptors();
@@ -28,6 +60,8 @@ private:
 
     int m_master = -1;
     QString m_slave;
+    int m_secondMaster = -1;
+    QString m_secondSlave;
 };
 
 void tst_SerialDevicePort::initTestCase()
@@ -36,12 +70,17 @@ void tst_SerialDevicePort::initTestCase()
     if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
         QSKIP("this machine gives no pseudo-terminal");
     m_slave = QString::fromLocal8Bit(::ptsname(m_master));
+    m_secondMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_secondMaster < 0 || ::grantpt(m_secondMaster) != 0 || ::unlockpt(m_secondMaster) != 0)
+        QSKIP("this machine gives only one pseudo-terminal");
+    m_secondSlave = QString::fromLocal8Bit(::ptsname(m_secondMaster));
 }
 
 void tst_SerialDevicePort::cleanupTestCase()
 {
-    if (m_master >= 0)
-        ::close(m_master);
+    for (int master : {m_master, m_secondMaster})
+        if (master >= 0)
+            ::close(master);
 }
 
 int tst_SerialDevicePort::openDescriptors()
@@ -150,6 +189,99 @@ void tst_SerialDevicePort::noDescriptorOrLockFileLeaks()
     qInfo("descriptors before %d, after 10000 good and 10000 failed openings %d", before, after);
     QCOMPARE(after, before);
     QVERIFY(lockFiles().isEmpty());
+}
+
+void tst_SerialDevicePort::consoleIsNeverOpened_data()
+{
+    QTest::addColumn<std::optional<QStringList>>("consoles");
+    QTest::addColumn<QString>("portLabel");
+    QTest::addColumn<int>("firstOpenings");
+    QTest::addColumn<int>("secondOpenings");
+
+    const QString first = m_slave.mid(5); // without "/dev/"
+    const QString second = m_secondSlave.mid(5);
+    QTest::newRow("no console") << std::optional<QStringList>(QStringList()) << "1" << 1 << 0;
+    QTest::newRow("console elsewhere")
+        << std::make_optional(QStringList {QStringLiteral("tty0")}) << "1" << 1 << 0;
+    QTest::newRow("console on the first port")
+        << std::make_optional(QStringList {first}) << "2" << 0 << 1;
+    QTest::newRow("console on both ports")
+        << std::make_optional(QStringList {QStringLiteral("tty0"), second, first}) << "2" << 0 << 0;
+    QTest::newRow("console list unreadable") << std::optional<QStringList>() << "1" << 1 << 0;
+}
+
+void tst_SerialDevicePort::consoleIsNeverOpened()
+{
+    QFETCH(std::optional<QStringList>, consoles);
+    QFETCH(QString, portLabel);
+    QFETCH(int, firstOpenings);
+    QFETCH(int, secondOpenings);
+
+    SerialDevicePort port({m_slave, m_secondSlave}, [&] { return consoles; });
+    RelayBoard board(port);
+    Module1 store;
+    RecordingView view;
+    ChannelControl channels(board, store, view);
+    OpenWatch first(m_slave);
+    OpenWatch second(m_secondSlave);
+
+    channels.load();
+    QCOMPARE(view.portLabel, portLabel);
+    QCOMPARE(first.openings(), firstOpenings);
+    QCOMPARE(second.openings(), secondOpenings);
+
+    // A frame to a console fails like any failed frame, without opening it.
+    port.setPortNumber(1);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
+    QVERIFY(!channels.WriteRelays());
+    QCOMPARE(first.openings(), firstOpenings);
+    if (firstOpenings == 0)
+        QVERIFY2(port.errorString().contains(QStringLiteral("system console")),
+            qPrintable(port.errorString()));
+}
+
+void tst_SerialDevicePort::systemConsolesReadsTheKernelsLists_data()
+{
+    QTest::addColumn<QByteArray>("procConsoles"); // "-": the file cannot be read
+    QTest::addColumn<QByteArray>("active");
+    QTest::addColumn<std::optional<QStringList>>("names");
+
+    QTest::newRow("serial console")
+        << QByteArray("ttyS0                -W- (EC  p a)    4:64\n") << QByteArray("ttyS0\n")
+        << std::make_optional(QStringList {QStringLiteral("ttyS0")});
+    QTest::newRow("two consoles") << QByteArray(
+        "tty0                 -WU (E  p  )    4:7\nttyUSB0              -W- (E     )  188:0\n")
+                                  << QByteArray("tty0 ttyUSB0\n")
+                                  << std::make_optional(QStringList {
+                                         QStringLiteral("tty0"), QStringLiteral("ttyUSB0")});
+    QTest::newRow("only the active list")
+        << QByteArray("-") << QByteArray("ttyAMA0\n")
+        << std::make_optional(QStringList {QStringLiteral("ttyAMA0")});
+    QTest::newRow("no console") << QByteArray("") << QByteArray("-")
+                                << std::optional<QStringList>(QStringList());
+    QTest::newRow("neither readable")
+        << QByteArray("-") << QByteArray("-") << std::optional<QStringList>();
+}
+
+void tst_SerialDevicePort::systemConsolesReadsTheKernelsLists()
+{
+    QFETCH(QByteArray, procConsoles);
+    QFETCH(QByteArray, active);
+    QFETCH(std::optional<QStringList>, names);
+
+    QTemporaryDir dir;
+    const auto file = [&](const QString &name, const QByteArray &content) {
+        const QString path = dir.filePath(name);
+        if (content != "-") {
+            QFile out(path);
+            if (out.open(QIODevice::WriteOnly))
+                out.write(content);
+        }
+        return path;
+    };
+    QCOMPARE(systemConsoles(file(QStringLiteral("consoles"), procConsoles),
+                 file(QStringLiteral("active"), active)),
+        names);
 }
 
 QTEST_GUILESS_MAIN(tst_SerialDevicePort)

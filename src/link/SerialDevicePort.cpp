@@ -1,6 +1,7 @@
 #include "SerialDevicePort.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QThread>
 
 #include <cerrno>
@@ -10,8 +11,9 @@
 #include <termios.h>
 #endif
 
-SerialDevicePort::SerialDevicePort(const QStringList &devices)
+SerialDevicePort::SerialDevicePort(const QStringList &devices, Consoles consoles)
     : m_devices(devices)
+    , m_consoles(std::move(consoles))
 {
     // Qt applies these at every opening, so each frame starts from the same line settings.
     m_serial.setBaudRate(QSerialPort::Baud9600);
@@ -43,6 +45,11 @@ bool SerialDevicePort::open()
         return fail(QStringLiteral("port %1 has no device").arg(portNumber()));
 
     const QString device = m_devices.at(portNumber() - 1);
+    // A frame toggles DTR and RTS and sends a character a hundred times a second, which on a
+    // console lands in the system log and in front of whoever is logged in there. No relay board
+    // is ever wired to one.
+    if (isConsole(device))
+        return fail(QStringLiteral("%1 is a system console, not a relay board").arg(device));
     m_serial.setPortName(device);
     // Qt opens without waiting for carrier, and refuses a device that another process holds
     // through its lock file, which stops root too.
@@ -54,13 +61,34 @@ bool SerialDevicePort::open()
     return true;
 }
 
+bool SerialDevicePort::isConsole(const QString &device) const
+{
+    const std::optional<QStringList> consoles = m_consoles();
+    if (!consoles)
+        return false;
+    // Follows links such as /dev/serial/by-id/... without opening anything.
+    QString path = QFileInfo(device).canonicalFilePath();
+    if (path.isEmpty())
+        path = device;
+    const QString devPrefix = QStringLiteral("/dev/");
+    return path.startsWith(devPrefix) && consoles->contains(path.mid(devPrefix.size()));
+}
+
 void SerialDevicePort::close()
 {
     m_serial.close();
 }
 
+bool SerialDevicePort::requireOpen()
+{
+    // Qt would warn on every call; an all-off without a port makes 25 of them.
+    return m_serial.isOpen() || fail(QStringLiteral("port is not open"));
+}
+
 bool SerialDevicePort::setDtr(bool asserted)
 {
+    if (!requireOpen())
+        return false;
     if (!m_serial.setDataTerminalReady(asserted))
         return fail(QStringLiteral("DTR: %1").arg(m_serial.errorString()));
     return true;
@@ -68,6 +96,8 @@ bool SerialDevicePort::setDtr(bool asserted)
 
 bool SerialDevicePort::setRts(bool asserted)
 {
+    if (!requireOpen())
+        return false;
     if (!m_serial.setRequestToSend(asserted))
         return fail(QStringLiteral("RTS: %1").arg(m_serial.errorString()));
     return true;
@@ -75,6 +105,8 @@ bool SerialDevicePort::setRts(bool asserted)
 
 bool SerialDevicePort::transmit(const QByteArray &data)
 {
+    if (!requireOpen())
+        return false;
     // Qt keeps written bytes in its own buffer until flush(), and close() would drop them.
     if (m_serial.write(data) != data.size() || !m_serial.flush())
         return fail(QStringLiteral("write: %1").arg(m_serial.errorString()));

@@ -1,18 +1,25 @@
 #pragma once
 
 #include "Port.h"
+#include "SystemConsoles.h"
 
 #include <QSerialPort>
 #include <QStringList>
 
 #include <chrono>
+#include <functional>
 
 // The serial component on a real serial device, through Qt SerialPort. Port n is the n-th entry
-// of the device list; a number without an entry has no device.
+// of the device list; a number without an entry has no device. A device that is a system console
+// is refused without being touched.
 class SerialDevicePort : public Port
 {
 public:
-    explicit SerialDevicePort(const QStringList &devices = defaultDevices());
+    using Consoles = std::function<std::optional<QStringList>()>;
+
+    explicit SerialDevicePort(
+        const QStringList &devices = defaultDevices(),
+        Consoles consoles = [] { return systemConsoles(); });
 
     // The platform's first two serial ports.
     static QStringList defaultDevices();
@@ -31,9 +38,12 @@ public:
 
 private:
     bool fail(const QString &error);
+    bool requireOpen();
     bool waitUntilSent();
+    bool isConsole(const QString &device) const;
 
     QStringList m_devices;
+    Consoles m_consoles;
     QSerialPort m_serial;
     QString m_error;
 };
