@@ -1,0 +1,67 @@
+#include "PortHolder.h"
+
+#include <QCoreApplication>
+#include <QSerialPort>
+
+#include <cstdio>
+
+namespace {
+constexpr int kHolderTimeoutMs = 10000;
+}
+
+PortHolder::~PortHolder()
+{
+    stop();
+}
+
+bool PortHolder::start(const QString &device)
+{
+    m_process.setProgram(QCoreApplication::applicationFilePath());
+    m_process.setArguments({QStringLiteral("--virtualboard-hold"), device});
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start();
+    if (!m_process.waitForStarted(kHolderTimeoutMs)) {
+        m_error = m_process.errorString();
+        return false;
+    }
+    if (!m_process.waitForReadyRead(kHolderTimeoutMs)) {
+        m_error = QStringLiteral("the holder did not answer");
+        stop();
+        return false;
+    }
+    const QByteArray answer = m_process.readLine().trimmed();
+    if (answer != "held") {
+        m_error = QString::fromLocal8Bit(answer);
+        stop();
+        return false;
+    }
+    return true;
+}
+
+void PortHolder::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.closeWriteChannel();
+    if (!m_process.waitForFinished(kHolderTimeoutMs)) {
+        m_process.kill();
+        m_process.waitForFinished(kHolderTimeoutMs);
+    }
+}
+
+int PortHolder::hold(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QSerialPort port(QString::fromLocal8Bit(argv[2]));
+    if (!port.open(QIODevice::WriteOnly)) {
+        std::printf("cannot hold %s: %s\n", argv[2], qPrintable(port.errorString()));
+        return 1;
+    }
+    std::printf("held\n");
+    std::fflush(stdout);
+    // Until the test closes its end of our standard input.
+    char ignored[64];
+    while (std::fread(ignored, 1, sizeof ignored, stdin) > 0) { }
+    port.close();
+    return 0;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+
+// Another process that holds a port open through Qt SerialPort, as a second copy of the program
+// would: it takes Qt's lock file and keeps the device open until it is stopped.
+class PortHolder
+{
+public:
+    ~PortHolder();
+
+    // Returns once the other process holds the device, or false with the reason in error().
+    bool start(const QString &device);
+    // Lets the holder close the port and exit, which removes its lock file.
+    void stop();
+    QString error() const { return m_error; }
+
+    // The holder's side, run by VIRTUALBOARD_TEST_MAIN when the test is started with
+    // --virtualboard-hold DEVICE.
+    static int hold(int argc, char **argv);
+
+private:
+    QProcess m_process;
+    QString m_error;
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "virtualboard.h"
+
+#include <QString>
+
+// The test's handle on the preloaded library: finds its control functions in the process, so
+// a test built without it still runs and skips.
+class VirtualBoard
+{
+public:
+    static bool isLoaded();
+    // For QSKIP: what is missing and how to get it.
+    static const char *notLoadedReason();
+
+    // Runs commands as virtualboard_control() does; fails the calling test on an unknown one.
+    static bool control(const QString &commands);
+    static virtualboard_state state(const QString &device);
+
+    // The outputs as "10000000", channel 1 first, so that a failed comparison reads like the
+    // board.
+    static QString outputWord(unsigned outputs);
+};
