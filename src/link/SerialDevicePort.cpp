@@ -48,7 +48,13 @@ bool SerialDevicePort::open()
     // A frame toggles DTR and RTS and sends a character a hundred times a second, which on a
     // console lands in the system log and in front of whoever is logged in there. No relay board
     // is ever wired to one.
-    if (isConsole(device))
+    // The console list only changes with the kernel's command line, so it is read once per
+    // device rather than a hundred times a second.
+    if (device != m_checkedDevice) {
+        m_checkedDevice = device;
+        m_deviceIsConsole = isConsole(device);
+    }
+    if (m_deviceIsConsole)
         return fail(QStringLiteral("%1 is a system console, not a relay board").arg(device));
     m_serial.setPortName(device);
     // Qt opens without waiting for carrier, and refuses a device that another process holds

@@ -44,6 +44,8 @@ private:
 
     QStringList m_devices;
     Consoles m_consoles;
+    QString m_checkedDevice;
+    bool m_deviceIsConsole = false;
     QSerialPort m_serial;
     QString m_error;
 };
