@@ -8,11 +8,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimeEdit>
 #include <QTimer>
 #include <QtTest>
 
@@ -95,6 +97,26 @@ struct Program
     std::unique_ptr<Peavorm> window;
 };
 
+// Runs step on the modal window on top (null while there is none) until it returns true; the
+// modal windows run their own event loops, so the test acts from inside them.
+class ModalSteps
+{
+public:
+    explicit ModalSteps(std::function<bool(QWidget *)> step)
+    {
+        m_timer.setInterval(1);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this, step] {
+            if (step(QApplication::activeModalWidget()))
+                m_timer.stop();
+        });
+        m_timer.start();
+    }
+    bool done() const { return !m_timer.isActive(); }
+
+private:
+    QTimer m_timer;
+};
+
 QColor pixelAt(const QImage &image, const QWidget *window, const QWidget *control)
 {
     return image.pixelColor(control->mapTo(window, control->rect().center()));
@@ -136,6 +158,8 @@ private slots:
     void autoButton();
     void autoButtonRefused();
     void tick();
+    void roadOfASchedule();
+    void settingsMoveToPort2();
     void quit_data();
     void quit();
     void screenshot();
@@ -460,7 +484,15 @@ void tst_Peavorm::autoButtonRefused()
     QList<QAbstractButton *> buttons;
     QTimer dismiss;
     dismiss.setInterval(0);
+    bool dialogShown = false;
     connect(&dismiss, &QTimer::timeout, this, [&] {
+        // The dialog comes first, since the switch-off time is missing; it is cancelled.
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            dialog && dialog->objectName() == QStringLiteral("Kellaajad")) {
+            dialogShown = true;
+            dialog->reject();
+            return;
+        }
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!box)
             return;
@@ -476,6 +508,7 @@ void tst_Peavorm::autoButtonRefused()
     QTest::mouseClick(program.autoButton(5), Qt::LeftButton);
     dismiss.stop();
 
+    QVERIFY(dialogShown);
     QCOMPARE(title, QStringLiteral("Relvoog"));
     QCOMPARE(text, ChannelControl::kRefusal);
     QCOMPARE(icon, QMessageBox::Critical);
@@ -509,6 +542,68 @@ void tst_Peavorm::tick()
     QCOMPARE(program.relee(2)->text(), QStringLiteral("S"));
     QCOMPARE(program.led(2)->backColour(), Indicators::kLampOff);
     QTRY_COMPARE(program.outputs(), quint8(0));
+}
+
+void tst_Peavorm::roadOfASchedule()
+{
+    Program program;
+    program.now = QDateTime(QDate(2024, 3, 5), QTime(6, 59, 58));
+    int latchesWhenShown = -1;
+    ModalSteps user([&](QWidget *modal) {
+        if (!modal || modal->objectName() != QStringLiteral("Kellaajad"))
+            return false;
+        // The tick goes on writing frames while the dialog is open.
+        if (latchesWhenShown < 0)
+            latchesWhenShown = program.latches();
+        if (program.latches() < latchesWhenShown + 3)
+            return false;
+        modal->findChild<QTimeEdit *>(QStringLiteral("Relee5Sisse"))->setTime(QTime(7, 0, 0));
+        modal->findChild<QTimeEdit *>(QStringLiteral("Relee5Valja"))->setTime(QTime(7, 0, 2));
+        QTest::mouseClick(modal->findChild<QPushButton *>(QStringLiteral("ComOK")), Qt::LeftButton);
+        return true;
+    });
+
+    // Channel 5 has no switching times yet: its automatic button opens the dialog, and the times
+    // confirmed there put it into automatic mode with the same press.
+    QTest::mouseClick(program.autoButton(5), Qt::LeftButton);
+    QVERIFY(user.done());
+    QVERIFY(program.ledAuto(5)->isOpaque());
+    QCOMPARE(program.text(QStringLiteral("PortLabel")), QStringLiteral("1"));
+    QCOMPARE(program.window->module1().SwitchOnTime(5), QTime(7, 0, 0));
+    QCOMPARE(program.outputs(), quint8(0));
+
+    for (const QDate day : {QDate(2024, 3, 5), QDate(2024, 3, 6)}) {
+        program.now = QDateTime(day, QTime(7, 0, 0, 30));
+        QTRY_COMPARE(program.outputs(), quint8(0x10));
+        QCOMPARE(program.relee(5)->text(), QStringLiteral("V"));
+        QCOMPARE(program.led(5)->backColour(), Indicators::kLampOn);
+
+        program.now = QDateTime(day, QTime(7, 0, 2, 500));
+        QTRY_COMPARE(program.outputs(), quint8(0));
+        QCOMPARE(program.relee(5)->text(), QStringLiteral("S"));
+        QVERIFY(program.ledAuto(5)->isOpaque());
+    }
+}
+
+void tst_Peavorm::settingsMoveToPort2()
+{
+    Program program;
+    QTest::mouseClick(program.relee(6), Qt::LeftButton);
+    ModalSteps user([&](QWidget *modal) {
+        if (!modal || modal->objectName() != QStringLiteral("Kellaajad"))
+            return false;
+        modal->findChild<QComboBox *>(QStringLiteral("PortCombo"))->setCurrentIndex(2);
+        QTest::keyClick(modal, Qt::Key_Return);
+        return true;
+    });
+
+    QTest::mouseClick(program.button(QStringLiteral("ComLisad")), Qt::LeftButton);
+    QVERIFY(user.done());
+    QCOMPARE(program.text(QStringLiteral("PortLabel")), QStringLiteral("2"));
+    QCOMPARE(program.port.wire.mid(program.port.wire.lastIndexOf(QStringLiteral("open2"))),
+        QStringList({QStringLiteral("open2"), QStringLiteral("close")}));
+    // From now on the frames go to the board on port 2.
+    QTRY_COMPARE(program.outputs(2), quint8(0x20));
 }
 
 void tst_Peavorm::quit_data()

@@ -2,6 +2,7 @@
 
 #include "DesignUnits.h"
 #include "Indicators.h"
+#include "Kellaajad.h"
 #include "Lamp.h"
 #include "Port.h"
 
@@ -315,8 +316,11 @@ void Peavorm::setPortNumber(quint16 port)
 
 void Peavorm::showSchedule()
 {
-    // The schedule and port dialog is not part of the program yet: the settings command and the
-    // automatic-mode toggle go on as if it had been cancelled.
+    // Built anew for every showing, from the times and the port as they are now. Timer1 goes on
+    // ticking in its event loop.
+    Kellaajad dialog(m_module1, port());
+    if (dialog.exec() == QDialog::Accepted)
+        setPortNumber(port().portNumber());
 }
 
 void Peavorm::showRefusal(const QString &text)
