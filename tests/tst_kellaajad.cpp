@@ -88,6 +88,7 @@ private slots:
     void layout_data();
     void layout();
     void window();
+    void portEntriesFitTheList();
     void tabOrderStartsOnTheDefaultButton();
     void opening_data();
     void opening();
@@ -254,9 +255,23 @@ void tst_Kellaajad::layout()
         QVERIFY(font.bold());
         QVERIFY(font.underline());
         QCOMPARE(font.pointSizeF(), 8.25);
-    } else {
+    } else if (name != QStringLiteral("PortCombo")) { // its narrower face has a test of its own
         QCOMPARE(font, dialog->font());
     }
+}
+
+void tst_Kellaajad::portEntriesFitTheList()
+{
+    QVERIFY(showDialog());
+    auto *list = control<QComboBox>(QStringLiteral("PortCombo"));
+    QStyleOptionComboBox option;
+    option.initFrom(list);
+    const QRect field = list->style()->subControlRect(
+        QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list);
+    // A cut-off digit would leave "Com1" and "Com2" looking alike.
+    for (int i = 0; i < list->count(); ++i)
+        QVERIFY2(list->fontMetrics().horizontalAdvance(list->itemText(i)) <= field.width(),
+            qPrintable(list->itemText(i)));
 }
 
 void tst_Kellaajad::window()

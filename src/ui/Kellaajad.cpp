@@ -159,10 +159,19 @@ void buildSideControls(QWidget *dialog, TabStops &tabStops)
             widget = label;
             break;
         }
-        case SideControl::List:
-            widget = new QComboBox(dialog);
-            widget->setAccessibleName(QLatin1String(control.name));
+        case SideControl::List: {
+            auto *list = new QComboBox(dialog);
+            // At its designed width the list fits "Com1" only in a face as narrow as the
+            // dialog fonts of its time; a wider default face cut the digit off, and with it the
+            // only difference between the two ports.
+            QFont narrow(QStringLiteral("Arial"));
+            narrow.setStyleHint(QFont::SansSerif);
+            narrow.setPointSizeF(8.25);
+            list->setFont(narrow);
+            list->setAccessibleName(QLatin1String(control.name));
+            widget = list;
             break;
+        }
         case SideControl::Button:
             widget = new QPushButton(caption, dialog);
             break;
