@@ -34,6 +34,8 @@ private slots:
     void faults();
     void redirectionAndGuard();
     void traceIsMachineReadable();
+    void launcherShowsOutputsLive_data();
+    void launcherShowsOutputsLive();
 
 private:
     static int openSlave(const PseudoTerminal &pty);
@@ -385,6 +387,49 @@ void tst_VirtualBoard::traceIsMachineReadable()
         QVERIFY2(event.time >= last, qPrintable(event.name));
         last = event.time;
     }
+}
+
+void tst_VirtualBoard::launcherShowsOutputsLive_data()
+{
+    QTest::addColumn<QString>("bits");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("channels 2, 4, 5, 7 on") << QStringLiteral(
+        "0x5a") << QStringLiteral("1:off 2:ON  3:off 4:ON  5:ON  6:off 7:ON  8:off");
+    QTest::newRow("only channel 8 on") << QStringLiteral(
+        "0x80") << QStringLiteral("1:off 2:off 3:off 4:off 5:off 6:off 7:off 8:ON");
+}
+
+void tst_VirtualBoard::launcherShowsOutputsLive()
+{
+    QFETCH(QString, bits);
+    QFETCH(QString, shown);
+
+    // Ports under made-up names, so that nothing here could reach a real serial port even if
+    // the redirection failed.
+    const QString port1 = m_dir.filePath(QStringLiteral("ttyRelay1"));
+    const QString port2 = m_dir.filePath(QStringLiteral("ttyRelay2"));
+    const QString live = m_dir.filePath(QStringLiteral("live-%1.txt").arg(bits));
+    QProcess run;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("VIRTUALBOARD_LIVE"), live);
+    run.setProcessEnvironment(environment);
+    run.setProcessChannelMode(QProcess::ForwardedChannels);
+    run.start(VirtualBoard::launcherPath(),
+        {QStringLiteral("--port"), port1, QStringLiteral("--port"), port2, QStringLiteral("--"),
+            QCoreApplication::applicationFilePath(), QStringLiteral("--virtualboard-frame"), port1,
+            bits});
+    QVERIFY(run.waitForFinished(20000));
+    QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(run.exitCode(), 0);
+
+    QFile file(live);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines
+        = QString::fromLocal8Bit(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines[0].contains(port1), qPrintable(lines[0]));
+    QVERIFY2(lines[0].endsWith(shown), qPrintable(lines[0]));
 }
 
 VIRTUALBOARD_TEST_MAIN(tst_VirtualBoard)

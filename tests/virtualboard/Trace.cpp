@@ -114,6 +114,8 @@ void Trace::live(const std::string &device, unsigned outputs)
         lamps += char('0' + channel);
         lamps += (outputs >> (channel - 1) & 1) ? ":ON " : ":off";
     }
+    while (lamps.back() == ' ')
+        lamps.pop_back();
     const std::string key = device + lamps;
     if (m_liveChangesOnly && key == m_lastLive)
         return;

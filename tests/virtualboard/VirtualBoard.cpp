@@ -49,3 +49,13 @@ QString VirtualBoard::outputWord(unsigned outputs)
         word += (outputs >> (channel - 1) & 1) ? QLatin1Char('1') : QLatin1Char('0');
     return word;
 }
+
+QString VirtualBoard::libraryPath()
+{
+    return QStringLiteral(VIRTUALBOARD_LIBRARY);
+}
+
+QString VirtualBoard::launcherPath()
+{
+    return QStringLiteral(VIRTUALBOARD_RUN);
+}

@@ -20,4 +20,8 @@ public:
     // The outputs as "10000000", channel 1 first, so that a failed comparison reads like the
     // board.
     static QString outputWord(unsigned outputs);
+
+    // The library and the launcher as built, for tests that start programs with them.
+    static QString libraryPath();
+    static QString launcherPath();
 };

@@ -1,5 +1,8 @@
 #include "VirtualBoardTestMain.h"
 
+#include "RelayBoard.h"
+#include "SerialDevicePort.h"
+
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
@@ -19,4 +22,16 @@ int virtualBoardPrepare(int, char **argv)
     ::setenv("VIRTUALBOARD_REEXEC", "1", 1);
     ::execv("/proc/self/exe", argv);
     return 0;
+}
+
+int virtualBoardWriteFrame(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    SerialDevicePort port(QStringList {QString::fromLocal8Bit(argv[2])});
+    RelayBoard board(port);
+    const unsigned bits = QByteArray(argv[3]).toUInt(nullptr, 0);
+    RelayStates states {};
+    for (int channel = 1; channel <= 8; ++channel)
+        states[channel - 1] = int(bits >> (channel - 1) & 1);
+    return board.WriteRelays(states) ? 0 : 1;
 }
