@@ -1,0 +1,230 @@
+#include "Benchmark.h"
+
+#include "Spread.h"
+#include "WindowRun.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSysInfo>
+#include <QThread>
+
+#include <cstdio>
+
+namespace {
+constexpr int kFrames = 10000;
+constexpr int kWireFrames = 32;
+
+void progress(const QString &text)
+{
+    std::fprintf(stderr, "relvoog-bench: %s\n", qPrintable(text));
+}
+
+QString ms(double value)
+{
+    return QString::number(value, 'f', value < 10 ? 3 : 1);
+}
+
+QString met(bool ok)
+{
+    return ok ? QStringLiteral("met") : QStringLiteral("**missed**");
+}
+
+QString calls(const FrameCost::Figures &f)
+{
+    return QStringLiteral("%1 / %2 / %3 / %4 (device requests %5, of them line requests %6)")
+        .arg(f.perFrame(f.calls.open), 0, 'f', 1)
+        .arg(f.perFrame(f.calls.ioctl), 0, 'f', 1)
+        .arg(f.perFrame(f.calls.write), 0, 'f', 1)
+        .arg(f.perFrame(f.calls.close), 0, 'f', 1)
+        .arg(f.perFrame(f.calls.deviceRequests), 0, 'f', 1)
+        .arg(f.perFrame(f.calls.lineRequests), 0, 'f', 1);
+}
+
+QString latched(const FrameCost::Figures &f)
+{
+    QString text = QStringLiteral("%1 of %2 latched").arg(f.latched).arg(f.frames);
+    if (f.failed)
+        text += QStringLiteral(", %1 failed").arg(f.failed);
+    if (f.wrongOutputs)
+        text += QStringLiteral(", %1 blocks ended on wrong outputs").arg(f.wrongOutputs);
+    return text;
+}
+} // namespace
+
+int Benchmark::spin()
+{
+    // Stops by itself should the benchmark die before it can stop it.
+    const qint64 until = monotonicNs() + qint64(60) * 1000000000;
+    for (volatile unsigned long i = 0;; i = i + 1)
+        if (i % (1 << 20) == 0 && monotonicNs() > until)
+            return 0;
+}
+
+QString Benchmark::machine()
+{
+    QString model;
+    QFile cpuinfo(QStringLiteral("/proc/cpuinfo"));
+    if (cpuinfo.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        const QRegularExpression modelLine(
+            QStringLiteral("^model name\\s*:\\s*(.*)$"), QRegularExpression::MultilineOption);
+        model = modelLine.match(QString::fromLocal8Bit(cpuinfo.readAll())).captured(1);
+    }
+    return QStringLiteral("%1 CPUs, %2, Linux %3, Qt %4")
+        .arg(QThread::idealThreadCount())
+        .arg(model.isEmpty() ? QStringLiteral("unknown CPU") : model, QSysInfo::kernelVersion(),
+            QString::fromLatin1(qVersion()));
+}
+
+Benchmark::Figures Benchmark::runWindow(const QString &mode, bool otherCoreBusy)
+{
+    QProcess spinner;
+    if (otherCoreBusy) {
+        spinner.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kSpinOption)});
+        spinner.waitForStarted();
+    }
+
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const qint64 spawned = monotonicNs();
+    child.start(QCoreApplication::applicationFilePath(),
+        {QString::fromLatin1(kWindowOption), mode, QString::fromLatin1(kSpawnedOption),
+            QString::number(spawned)});
+    const bool finished = child.waitForFinished(60000);
+    if (!finished)
+        child.kill();
+
+    if (otherCoreBusy) {
+        spinner.kill();
+        spinner.waitForFinished();
+    }
+
+    Figures figures;
+    const QByteArrayList lines = child.readAllStandardOutput().split('\n');
+    for (const QByteArray &line : lines) {
+        const QByteArrayList words = line.split(' ');
+        if (words.size() == 2)
+            figures.insert(QString::fromLatin1(words[0]), words[1].toDouble());
+    }
+    if (!finished || child.exitCode() != 0)
+        progress(QStringLiteral("the %1 run did not finish cleanly").arg(mode));
+    return figures;
+}
+
+int Benchmark::run()
+{
+    progress(machine());
+    FrameCost cost;
+    const QString error = cost.prepare();
+    if (!error.isEmpty()) {
+        progress(error);
+        return 1;
+    }
+    progress(QStringLiteral("comparing what the board sees, %1 frames each way").arg(kWireFrames));
+    const QString wire = cost.compareWire(kWireFrames);
+    progress(QStringLiteral("frame cost, %1 frames of each kind").arg(kFrames));
+    const QList<FrameCost::Figures> frames = cost.measure(kFrames);
+
+    progress(QStringLiteral("window shown, %1 s").arg(WindowRun::kSeconds));
+    m_idle = runWindow(QStringLiteral("idle"), false);
+    progress(QStringLiteral("dialog open, %1 s").arg(WindowRun::kSeconds));
+    m_dialog = runWindow(QStringLiteral("dialog"), false);
+    progress(QStringLiteral("other core busy, %1 s").arg(WindowRun::kSeconds));
+    m_busy = runWindow(QStringLiteral("idle"), true);
+    progress(QStringLiteral("schedule latency, %1 switches").arg(WindowRun::kSwitches));
+    m_latency = runWindow(QStringLiteral("latency"), false);
+
+    printTable(frames, wire);
+    return 0;
+}
+
+void Benchmark::printTable(const QList<FrameCost::Figures> &frames, const QString &wire) const
+{
+    QStringList rows;
+    const auto row = [&rows](const QString &figure, const QString &measured,
+                         const QString &target = QString(), const QString &status = QString()) {
+        rows << QStringLiteral("| %1 | %2 | %3 | %4 |").arg(figure, measured, target, status);
+    };
+    const auto find = [&frames](FrameCost::Kind kind) {
+        for (const FrameCost::Figures &f : frames)
+            if (f.kind == kind)
+                return f;
+        return FrameCost::Figures {};
+    };
+    const FrameCost::Figures bare = find(FrameCost::Kind::BareLoop);
+    const FrameCost::Figures bareZeros = find(FrameCost::Kind::BareLoopZeros);
+
+    rows << QStringLiteral("| figure | measured | target | |");
+    rows << QStringLiteral("|---|---|---|---|");
+    for (const FrameCost::Figures &f : frames) {
+        const bool serial
+            = f.kind == FrameCost::Kind::WriteRelays || f.kind == FrameCost::Kind::WriteAllOff;
+        const FrameCost::Figures &reference
+            = f.kind == FrameCost::Kind::WriteAllOff ? bareZeros : bare;
+        QString measured
+            = QStringLiteral("%1 / %2 ms").arg(ms(f.duration.medianMs), ms(f.duration.p99Ms));
+        if (serial) {
+            const double ratio = f.duration.medianMs / reference.duration.medianMs;
+            measured += QStringLiteral(", %1x / %2x the bare loop")
+                            .arg(ratio, 0, 'f', 2)
+                            .arg(f.duration.p99Ms / reference.duration.p99Ms, 0, 'f', 2);
+            row(QStringLiteral("%1 frame, median / p99").arg(f.name), measured,
+                QStringLiteral("median <= 2x bare loop"), met(ratio <= 2));
+        } else {
+            row(QStringLiteral("%1 frame, median / p99").arg(f.name), measured);
+        }
+        row(QStringLiteral("%1: open / ioctl / write / close per frame").arg(f.name), calls(f));
+        row(QStringLiteral("%1: board").arg(f.name), latched(f));
+    }
+    row(QStringLiteral("what the board sees, serial component vs bare loop"),
+        wire.isEmpty() ? QStringLiteral("identical over %1 frames").arg(kWireFrames + 1) : wire,
+        QStringLiteral("identical"), met(wire.isEmpty()));
+
+    const auto value = [](const Figures &figures, const char *key) {
+        return figures.value(QString::fromLatin1(key), -1);
+    };
+    const double idleTicks = value(m_idle, "ticks_per_s");
+    const double dialogTicks = value(m_dialog, "ticks_per_s");
+    row(QStringLiteral("ticks/s over %1 s, window shown").arg(WindowRun::kSeconds),
+        QString::number(idleTicks, 'f', 2), QStringLiteral(">= 99.5"), met(idleTicks >= 99.5));
+    row(QStringLiteral("ticks/s over %1 s, dialog open").arg(WindowRun::kSeconds),
+        QString::number(dialogTicks, 'f', 2)
+            + (value(m_dialog, "dialog_shown") == 1 ? QString()
+                                                    : QStringLiteral(" (dialog not shown)")),
+        QStringLiteral(">= 99.5"), met(dialogTicks >= 99.5));
+    row(QStringLiteral("ticks/s over %1 s, other core busy").arg(WindowRun::kSeconds),
+        QString::number(value(m_busy, "ticks_per_s"), 'f', 2));
+
+    const double p99 = value(m_latency, "latency_p99_ms");
+    row(QStringLiteral("schedule latency, median / p99 / max"),
+        QStringLiteral("%1 / %2 / %3 ms over %4 switches, %5 missed")
+            .arg(ms(value(m_latency, "latency_median_ms")), ms(p99),
+                ms(value(m_latency, "latency_max_ms")))
+            .arg(value(m_latency, "latency_switches"))
+            .arg(value(m_latency, "latency_missed")),
+        QStringLiteral("p99 <= 11 ms"),
+        met(p99 >= 0 && p99 <= 11 && value(m_latency, "latency_missed") == 0));
+
+    const double cpu = value(m_idle, "cpu_percent");
+    row(QStringLiteral("CPU time per wall second, window shown %1 s").arg(WindowRun::kSeconds),
+        QStringLiteral("%1 % of one core (dialog open %2 %, other core busy %3 %)")
+            .arg(cpu, 0, 'f', 2)
+            .arg(value(m_dialog, "cpu_percent"), 0, 'f', 2)
+            .arg(value(m_busy, "cpu_percent"), 0, 'f', 2),
+        QStringLiteral("<= 2 %"), met(cpu >= 0 && cpu <= 2));
+    const double rssMb = value(m_idle, "peak_rss_kb") * 1024 / 1e6;
+    row(QStringLiteral("peak RSS, window shown"),
+        QStringLiteral("%1 MB (dialog open %2 MB)")
+            .arg(rssMb, 0, 'f', 1)
+            .arg(value(m_dialog, "peak_rss_kb") * 1024 / 1e6, 0, 'f', 1),
+        QStringLiteral("<= 60 MB"), met(rssMb > 0 && rssMb <= 60));
+    const double start = value(m_idle, "first_frame_ms");
+    row(QStringLiteral("start to first latched frame"),
+        QStringLiteral("%1 ms (other runs: %2, %3, %4 ms)")
+            .arg(ms(start), ms(value(m_dialog, "first_frame_ms")),
+                ms(value(m_busy, "first_frame_ms")), ms(value(m_latency, "first_frame_ms"))),
+        QStringLiteral("<= 300 ms"), met(start >= 0 && start <= 300));
+
+    std::printf("%s\n\n%s\n", qPrintable(machine()), qPrintable(rows.join(QLatin1Char('\n'))));
+}

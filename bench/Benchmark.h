@@ -1,0 +1,34 @@
+#pragma once
+
+#include "FrameCost.h"
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+// Runs every measurement and prints the table: frame cost against a bare loop, the tick rate
+// idle, with the dialog open and with the other core busy, the schedule latency, and the
+// program's CPU time, memory and start-up, each next to its target.
+class Benchmark
+{
+public:
+    int run();
+
+    // The benchmark's own executable, started again for a window run or as the busy core.
+    static constexpr const char *kWindowOption = "--window";
+    static constexpr const char *kSpawnedOption = "--spawned-ns";
+    static constexpr const char *kSpinOption = "--spin";
+    static int spin();
+
+private:
+    using Figures = QMap<QString, double>;
+
+    Figures runWindow(const QString &mode, bool otherCoreBusy);
+    void printTable(const QList<FrameCost::Figures> &frames, const QString &wire) const;
+    static QString machine();
+
+    Figures m_idle;
+    Figures m_dialog;
+    Figures m_busy;
+    Figures m_latency;
+};
