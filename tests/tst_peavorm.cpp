@@ -600,7 +600,8 @@ void tst_Peavorm::settingsMoveToPort2()
     QTest::mouseClick(program.button(QStringLiteral("ComLisad")), Qt::LeftButton);
     QVERIFY(user.done());
     QCOMPARE(program.text(QStringLiteral("PortLabel")), QStringLiteral("2"));
-    QCOMPARE(program.port.wire.mid(program.port.wire.lastIndexOf(QStringLiteral("open2"))),
+    // The trial opens and closes port 2 with nothing on the lines; frames may follow it.
+    QCOMPARE(program.port.wire.mid(program.port.wire.indexOf(QStringLiteral("open2")), 2),
         QStringList({QStringLiteral("open2"), QStringLiteral("close")}));
     // From now on the frames go to the board on port 2.
     QTRY_COMPARE(program.outputs(2), quint8(0x20));
