@@ -162,8 +162,9 @@ void Benchmark::printTable(const QList<FrameCost::Figures> &frames, const QStrin
             = f.kind == FrameCost::Kind::WriteRelays || f.kind == FrameCost::Kind::WriteAllOff;
         const FrameCost::Figures &reference
             = f.kind == FrameCost::Kind::WriteAllOff ? bareZeros : bare;
-        QString measured
-            = QStringLiteral("%1 / %2 ms").arg(ms(f.duration.medianMs), ms(f.duration.p99Ms));
+        QString measured = QStringLiteral("%1 / %2 ms, CPU %3 us a frame")
+                               .arg(ms(f.duration.medianMs), ms(f.duration.p99Ms))
+                               .arg(f.perFrame(f.cpuNs) / 1000, 0, 'f', 0);
         if (serial) {
             const double ratio = f.duration.medianMs / reference.duration.medianMs;
             measured += QStringLiteral(", %1x / %2x the bare loop")

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <ctime>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -13,6 +14,13 @@
 
 namespace {
 constexpr int kBlock = 500; // well below what a pseudo-terminal buffers before it is read
+
+qint64 processCpuNs()
+{
+    timespec cpu {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+    return qint64(cpu.tv_sec) * 1000000000 + cpu.tv_nsec;
+}
 
 // Varies every bit from frame to frame; 37 is odd, so all 256 states come round.
 quint8 pattern(int frame)
@@ -183,6 +191,7 @@ QList<FrameCost::Figures> FrameCost::measure(int framesPerKind)
             const qint64 latchesBefore = VirtualBoard::state(device).latches;
             const bool zeros = f.kind == Kind::WriteAllOff || f.kind == Kind::BareLoopZeros;
             quint8 last = 0;
+            const qint64 cpuBefore = processCpuNs();
             SystemCallCounter::start();
             for (int i = 0; i < block; ++i) {
                 last = zeros ? 0 : pattern(written + i);
@@ -192,6 +201,7 @@ QList<FrameCost::Figures> FrameCost::measure(int framesPerKind)
                 f.failed += ok ? 0 : 1;
             }
             f.calls += SystemCallCounter::stop();
+            f.cpuNs += processCpuNs() - cpuBefore;
             f.frames += block;
             const virtualboard_state board = VirtualBoard::state(device);
             f.latched += board.latches - latchesBefore;

@@ -23,6 +23,7 @@ public:
         QString name;
         Spread duration;
         SystemCallCounter::Counts calls; // summed over all frames
+        qint64 cpuNs = 0; // the process's CPU time, summed over all frames
         int frames = 0;
         qint64 latched = 0;
         int failed = 0;
