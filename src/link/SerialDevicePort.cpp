@@ -93,19 +93,31 @@ bool SerialDevicePort::requireOpen()
 
 bool SerialDevicePort::setDtr(bool asserted)
 {
-    if (!requireOpen())
-        return false;
-    if (!m_serial.setDataTerminalReady(asserted))
-        return fail(QStringLiteral("DTR: %1").arg(m_serial.errorString()));
-    return true;
+    return setLine(Line::Dtr, asserted);
 }
 
 bool SerialDevicePort::setRts(bool asserted)
 {
+    return setLine(Line::Rts, asserted);
+}
+
+bool SerialDevicePort::setLine(Line line, bool asserted)
+{
     if (!requireOpen())
         return false;
-    if (!m_serial.setRequestToSend(asserted))
-        return fail(QStringLiteral("RTS: %1").arg(m_serial.errorString()));
+    const QString name = line == Line::Dtr ? QStringLiteral("DTR") : QStringLiteral("RTS");
+#ifdef Q_OS_UNIX
+    // Qt's setters read the lines back before every change, which doubles the requests of a
+    // frame; on a USB adapter each request is a transfer of its own.
+    int bits = line == Line::Dtr ? TIOCM_DTR : TIOCM_RTS;
+    if (::ioctl(m_serial.handle(), asserted ? TIOCMBIS : TIOCMBIC, &bits) == -1)
+        return fail(QStringLiteral("%1: %2").arg(name, qt_error_string(errno)));
+#else
+    const bool set = line == Line::Dtr ? m_serial.setDataTerminalReady(asserted)
+                                       : m_serial.setRequestToSend(asserted);
+    if (!set)
+        return fail(QStringLiteral("%1: %2").arg(name, m_serial.errorString()));
+#endif
     return true;
 }
 

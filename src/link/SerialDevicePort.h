@@ -37,6 +37,9 @@ public:
     static constexpr std::chrono::microseconds kDrainLimit = 4 * kCharacterTime;
 
 private:
+    enum class Line { Dtr, Rts };
+
+    bool setLine(Line line, bool asserted);
     bool fail(const QString &error);
     bool requireOpen();
     bool waitUntilSent();
