@@ -41,6 +41,7 @@ bool SerialDevicePort::fail(const QString &error)
 bool SerialDevicePort::open()
 {
     m_error.clear();
+    m_lineLevels = {};
     if (portNumber() < 1 || portNumber() > m_devices.size())
         return fail(QStringLiteral("port %1 has no device").arg(portNumber()));
 
@@ -82,6 +83,7 @@ bool SerialDevicePort::isConsole(const QString &device) const
 
 void SerialDevicePort::close()
 {
+    m_lineLevels = {};
     m_serial.close();
 }
 
@@ -105,6 +107,14 @@ bool SerialDevicePort::setLine(Line line, bool asserted)
 {
     if (!requireOpen())
         return false;
+    // A request for the level a line already has would change nothing on the wire, yet on a USB
+    // adapter it still costs a transfer; a frame's DTR request repeats the bit before whenever
+    // two neighbouring channels agree. Only levels this opening has set are trusted: those at
+    // the opening are the kernel's.
+    std::optional<bool> &level = m_lineLevels[int(line)];
+    if (level == asserted)
+        return true;
+    level.reset();
     const QString name = line == Line::Dtr ? QStringLiteral("DTR") : QStringLiteral("RTS");
 #ifdef Q_OS_UNIX
     // Qt's setters read the lines back before every change, which doubles the requests of a
@@ -118,6 +128,7 @@ bool SerialDevicePort::setLine(Line line, bool asserted)
     if (!set)
         return fail(QStringLiteral("%1: %2").arg(name, m_serial.errorString()));
 #endif
+    level = asserted;
     return true;
 }
 

@@ -6,8 +6,10 @@
 #include <QSerialPort>
 #include <QStringList>
 
+#include <array>
 #include <chrono>
 #include <functional>
+#include <optional>
 
 // The serial component on a real serial device, through Qt SerialPort. Port n is the n-th entry
 // of the device list; a number without an entry has no device. A device that is a system console
@@ -51,4 +53,6 @@ private:
     bool m_deviceIsConsole = false;
     QSerialPort m_serial;
     QString m_error;
+    // DTR and RTS as this opening last set them; empty until then.
+    std::array<std::optional<bool>, 2> m_lineLevels;
 };
