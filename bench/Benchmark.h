@@ -12,12 +12,16 @@
 class Benchmark
 {
 public:
-    int run();
+    enum class Parts { All, FramesOnly };
+
+    int run(Parts parts);
 
     // The benchmark's own executable, started again for a window run or as the busy core.
     static constexpr const char *kWindowOption = "--window";
     static constexpr const char *kSpawnedOption = "--spawned-ns";
     static constexpr const char *kSpinOption = "--spin";
+    // Only the frame cost, for comparing two builds of the serial component run after run.
+    static constexpr const char *kFramesOption = "--frames";
     static int spin();
 
 private:
@@ -25,6 +29,7 @@ private:
 
     Figures runWindow(const QString &mode, bool otherCoreBusy);
     void printTable(const QList<FrameCost::Figures> &frames, const QString &wire) const;
+    static void print(const QStringList &rows);
     static QString machine();
 
     Figures m_idle;

@@ -29,5 +29,6 @@ int main(int argc, char *argv[])
     }
 
     QCoreApplication app(argc, argv);
-    return Benchmark().run();
+    const bool framesOnly = argc == 2 && qstrcmp(argv[1], Benchmark::kFramesOption) == 0;
+    return Benchmark().run(framesOnly ? Benchmark::Parts::FramesOnly : Benchmark::Parts::All);
 }
