@@ -58,8 +58,9 @@ bool SerialDevicePort::open()
     if (m_deviceIsConsole)
         return fail(QStringLiteral("%1 is a system console, not a relay board").arg(device));
     m_serial.setPortName(device);
-    // Qt opens without waiting for carrier, and refuses a device that another process holds
-    // through its lock file, which stops root too.
+    // Qt opens without waiting for carrier. It refuses a device that another Qt program holds
+    // (its lock file, which stops root too) or that another user holds exclusively; a lock file
+    // of a program that is not Qt's is taken for stale.
     if (!m_serial.open(QIODevice::WriteOnly)) {
         const QString error = m_serial.errorString();
         m_serial.close();
