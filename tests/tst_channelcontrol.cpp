@@ -1,8 +1,5 @@
-#include "ChannelControl.h"
+#include "ChannelRig.h"
 #include "Indicators.h"
-#include "Module1.h"
-#include "RecordingPort.h"
-#include "RecordingView.h"
 
 #include <QtTest>
 
@@ -26,20 +23,12 @@ private slots:
     void settingsChangesNoChannel();
 
 private:
-    struct Rig
-    {
-        RecordingPort port;
-        RelayBoard board {port};
-        Module1 store;
-        RecordingView view;
-        ChannelControl channels {board, store, view};
-    };
-    std::unique_ptr<Rig> rig;
+    std::unique_ptr<ChannelRig> rig;
 };
 
 void tst_ChannelControl::init()
 {
-    rig = std::make_unique<Rig>();
+    rig = std::make_unique<ChannelRig>();
     rig->channels.load();
     rig->port.clearWire();
 }
@@ -60,7 +49,7 @@ void tst_ChannelControl::loadLeavesEverythingOffAndShowsThePort()
     QFETCH(QList<quint16>, unusable);
     QFETCH(QString, portLabel);
 
-    Rig fresh;
+    ChannelRig fresh;
     for (quint16 number : unusable)
         fresh.port.unusablePorts << number;
     fresh.store.setSwitchOnTime(3, QTime(7, 0));

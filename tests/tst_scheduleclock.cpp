@@ -1,9 +1,5 @@
-#include "ChannelControl.h"
+#include "ChannelRig.h"
 #include "Indicators.h"
-#include "Module1.h"
-#include "RecordingPort.h"
-#include "RecordingView.h"
-#include "ScheduleClock.h"
 
 #include <QtTest>
 
@@ -28,22 +24,12 @@ private slots:
 private:
     void enterAutomatic(int channel, QTime on, QTime off);
 
-    struct Rig
-    {
-        RecordingPort port;
-        RelayBoard board {port};
-        Module1 store;
-        RecordingView view;
-        ChannelControl channels {board, store, view};
-        QDateTime now {QDate(2026, 3, 9), QTime(12, 0)};
-        ScheduleClock clock {channels, store, view, [this] { return now; }};
-    };
-    std::unique_ptr<Rig> rig;
+    std::unique_ptr<ChannelRig> rig;
 };
 
 void tst_ScheduleClock::init()
 {
-    rig = std::make_unique<Rig>();
+    rig = std::make_unique<ChannelRig>();
     rig->channels.load();
     rig->port.clearWire();
 }
