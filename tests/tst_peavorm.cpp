@@ -1,61 +1,36 @@
 #include "ChannelControl.h"
 #include "Indicators.h"
 #include "Lamp.h"
-#include "Module1.h"
+#include "ModalSteps.h"
 #include "Peavorm.h"
 #include "RecordingPort.h"
-#include "ScheduleClock.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTimeEdit>
-#include <QTimer>
 #include <QtTest>
 
 #include <memory>
 
 namespace {
 // The tab order as a user walks it with the Tab key.
-const QStringList kTabOrder = {
-    QStringLiteral("Relee4"),
-    QStringLiteral("Auto4"),
-    QStringLiteral("Auto1"),
-    QStringLiteral("Relee1"),
-    QStringLiteral("Auto7"),
-    QStringLiteral("Relee7"),
-    QStringLiteral("Auto2"),
-    QStringLiteral("Relee2"),
-    QStringLiteral("Auto5"),
-    QStringLiteral("Relee5"),
-    QStringLiteral("Auto8"),
-    QStringLiteral("Relee8"),
-    QStringLiteral("Auto3"),
-    QStringLiteral("Relee3"),
-    QStringLiteral("Auto6"),
-    QStringLiteral("Relee6"),
-    QStringLiteral("ComOFF"),
-    QStringLiteral("ComLisad"),
-    QStringLiteral("ComLopp"),
-};
-
-QString nextTabStop(const QString &name)
-{
-    const qsizetype at = kTabOrder.indexOf(name);
-    return at < 0 ? QString() : kTabOrder.at((at + 1) % kTabOrder.size());
-}
+const QStringList kTabOrder = {QStringLiteral("Relee4"), QStringLiteral("Auto4"),
+    QStringLiteral("Auto1"), QStringLiteral("Relee1"), QStringLiteral("Auto7"),
+    QStringLiteral("Relee7"), QStringLiteral("Auto2"), QStringLiteral("Relee2"),
+    QStringLiteral("Auto5"), QStringLiteral("Relee5"), QStringLiteral("Auto8"),
+    QStringLiteral("Relee8"), QStringLiteral("Auto3"), QStringLiteral("Relee3"),
+    QStringLiteral("Auto6"), QStringLiteral("Relee6"), QStringLiteral("ComOFF"),
+    QStringLiteral("ComLisad"), QStringLiteral("ComLopp")};
 
 // A started program: the window on a recording port, with a clock the test sets.
 struct Program
 {
-    explicit Program(const QSet<quint16> &unusablePorts = {})
+    Program()
     {
-        port.unusablePorts = unusablePorts;
         window = std::make_unique<Peavorm>(port, [this] { return now; });
         window->show();
     }
@@ -90,31 +65,11 @@ struct Program
         window->module1().setSwitchOffTime(channel, off);
     }
     quint8 outputs(quint16 number = 1) { return port.boards[number].outputs(); }
-    int latches(quint16 number = 1) { return port.boards[number].latches(); }
+    int latches() { return port.boards[1].latches(); }
 
     RecordingPort port;
     QDateTime now {QDate(2024, 3, 5), QTime(12, 0, 0)};
     std::unique_ptr<Peavorm> window;
-};
-
-// Runs step on the modal window on top (null while there is none) until it returns true; the
-// modal windows run their own event loops, so the test acts from inside them.
-class ModalSteps
-{
-public:
-    explicit ModalSteps(std::function<bool(QWidget *)> step)
-    {
-        m_timer.setInterval(1);
-        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this, step] {
-            if (step(QApplication::activeModalWidget()))
-                m_timer.stop();
-        });
-        m_timer.start();
-    }
-    bool done() const { return !m_timer.isActive(); }
-
-private:
-    QTimer m_timer;
 };
 
 QColor pixelAt(const QImage &image, const QWidget *window, const QWidget *control)
@@ -140,6 +95,8 @@ int countPixels(const QImage &image, const QWidget *window, const QWidget *contr
 }
 } // namespace
 
+// The main window as the user meets it: its controls, what a click or key does to the board and
+// the indicators, the tick, quitting, and what it looks like.
 class tst_Peavorm : public QObject
 {
     Q_OBJECT
@@ -147,7 +104,6 @@ class tst_Peavorm : public QObject
 private slots:
     void controls_data();
     void controls();
-    void lookAtStart_data();
     void lookAtStart();
     void switchButton_data();
     void switchButton();
@@ -265,36 +221,24 @@ void tst_Peavorm::controls()
         QCOMPARE(button->icon().actualSize(picture), picture);
     }
 
-    // Walk one step of the tab order with the Tab key, as a user would.
+    // The focus starts on the first stop; then one step of the tab order with the Tab key.
     QVERIFY(program.activate());
-    const QString next = nextTabStop(name);
-    if (next.isEmpty()) {
+    QCOMPARE(QApplication::focusWidget() == control, name == kTabOrder.first());
+    const qsizetype stop = kTabOrder.indexOf(name);
+    if (stop < 0) {
         QCOMPARE(control->focusPolicy(), Qt::NoFocus);
     } else {
         control->setFocus(Qt::TabFocusReason);
-        QCOMPARE(QApplication::focusWidget(), control);
         QTest::keyClick(control, Qt::Key_Tab);
         QVERIFY(QApplication::focusWidget());
-        QCOMPARE(QApplication::focusWidget()->objectName(), next);
+        QCOMPARE(
+            QApplication::focusWidget()->objectName(), kTabOrder.at((stop + 1) % kTabOrder.size()));
     }
-}
-
-void tst_Peavorm::lookAtStart_data()
-{
-    QTest::addColumn<QSet<quint16>>("unusablePorts");
-    QTest::addColumn<QString>("portShown");
-
-    QTest::newRow("port 1 usable") << QSet<quint16> {} << QStringLiteral("1");
-    QTest::newRow("port 1 unusable") << QSet<quint16> {1} << QStringLiteral("2");
-    QTest::newRow("no port usable") << QSet<quint16> {1, 2} << QStringLiteral("2");
 }
 
 void tst_Peavorm::lookAtStart()
 {
-    QFETCH(QSet<quint16>, unusablePorts);
-    QFETCH(QString, portShown);
-
-    Program program(unusablePorts);
+    Program program;
     Peavorm &window = *program.window;
     QCOMPARE(window.windowTitle(), QStringLiteral("Relvoog - 0.2"));
     QCOMPARE(window.size(), QSize(350, 181));
@@ -303,22 +247,14 @@ void tst_Peavorm::lookAtStart()
     QVERIFY2(iconSizes.contains(QSize(32, 32)) && iconSizes.contains(QSize(16, 16)),
         "window icon in both sizes");
 
+    // The load step has recoloured the state lamps from their creation green.
     for (int channel = 1; channel <= 8; ++channel) {
-        QCOMPARE(program.relee(channel)->text(), QStringLiteral("S"));
         QCOMPARE(program.led(channel)->backColour(), Indicators::kLampOff);
         QVERIFY(program.led(channel)->isOpaque());
         QCOMPARE(program.ledAuto(channel)->backColour(), Indicators::kAutoLamp);
         QVERIFY(!program.ledAuto(channel)->isOpaque());
         QCOMPARE(program.ledAuto(channel)->property("index").toInt(), channel - 1);
     }
-    QCOMPARE(program.text(QStringLiteral("Kell")), QStringLiteral("00:00:00"));
-    QCOMPARE(program.text(QStringLiteral("Kuupaev")), QStringLiteral("00-00-0000"));
-    QCOMPARE(program.text(QStringLiteral("PortLabel")), portShown);
-
-    // The all-off of the load step latched eight zeros on the port shown, if it could be opened.
-    const quint16 shownPort = quint16(portShown.toUShort());
-    QCOMPARE(program.latches(shownPort), unusablePorts.contains(shownPort) ? 0 : 1);
-    QCOMPARE(program.outputs(shownPort), quint8(0));
 
     for (const char *name : {"Label1", "Kell", "Kuupaev", "Label2", "PortLabel"}) {
         const auto *label = program.find<QLabel>(QString::fromLatin1(name));
@@ -331,17 +267,13 @@ void tst_Peavorm::lookAtStart()
         QCOMPARE(label->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         QVERIFY(label->autoFillBackground());
     }
-
-    QVERIFY(program.activate());
-    QVERIFY(QApplication::focusWidget());
-    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Relee4"));
 }
 
 void tst_Peavorm::switchButton_data()
 {
     QTest::addColumn<int>("channel");
     for (int channel = 1; channel <= 8; ++channel)
-        QTest::addRow("channel %d", channel) << channel;
+        QTest::addRow("Relee%d", channel) << channel;
 }
 
 void tst_Peavorm::switchButton()
@@ -349,108 +281,83 @@ void tst_Peavorm::switchButton()
     QFETCH(int, channel);
 
     Program program;
-    const int latchesBefore = program.latches();
     QTest::mouseClick(program.relee(channel), Qt::LeftButton);
 
     QCOMPARE(program.outputs(), quint8(1 << (channel - 1)));
-    QCOMPARE(program.latches(), latchesBefore + 1);
-    for (int other = 1; other <= 8; ++other) {
-        const bool on = other == channel;
-        QCOMPARE(program.relee(other)->text(), on ? QStringLiteral("V") : QStringLiteral("S"));
-        QCOMPARE(program.led(other)->backColour(), on ? Indicators::kLampOn : Indicators::kLampOff);
+    // Only the clicked channel shows on.
+    for (int shown = 1; shown <= 8; ++shown) {
+        const bool on = shown == channel;
+        QCOMPARE(program.relee(shown)->text(), on ? QStringLiteral("V") : QStringLiteral("S"));
+        QCOMPARE(program.led(shown)->backColour(), on ? Indicators::kLampOn : Indicators::kLampOff);
     }
-
-    QTest::mouseClick(program.relee(channel), Qt::LeftButton);
-    QCOMPARE(program.outputs(), quint8(0));
-    QCOMPARE(program.relee(channel)->text(), QStringLiteral("S"));
-    QCOMPARE(program.led(channel)->backColour(), Indicators::kLampOff);
 }
 
 void tst_Peavorm::keysOnFocusedButton_data()
 {
     QTest::addColumn<int>("key");
     QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("outputs");
 
-    QTest::newRow("Enter") << int(Qt::Key_Return) << Qt::KeyboardModifiers();
-    QTest::newRow("keypad Enter") << int(Qt::Key_Enter)
-                                  << Qt::KeyboardModifiers(Qt::KeypadModifier);
-    QTest::newRow("space") << int(Qt::Key_Space) << Qt::KeyboardModifiers();
+    // Right after start the focus is on Relee4.
+    QTest::newRow("Enter right after start")
+        << int(Qt::Key_Return) << Qt::KeyboardModifiers() << QString() << 0x08;
+    QTest::newRow("space right after start")
+        << int(Qt::Key_Space) << Qt::KeyboardModifiers() << QString() << 0x08;
+    QTest::newRow("keypad Enter on Relee7")
+        << int(Qt::Key_Enter) << Qt::KeyboardModifiers(Qt::KeypadModifier)
+        << QStringLiteral("Relee7") << 0x40;
 }
 
 void tst_Peavorm::keysOnFocusedButton()
 {
     QFETCH(int, key);
     QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(QString, focus);
+    QFETCH(int, outputs);
 
-    // Right after start the focus is on Relee4, so the key switches channel 4.
     Program program;
     QVERIFY(program.activate());
-    QWidget *focused = QApplication::focusWidget();
-    QVERIFY(focused);
-    QTest::keyClick(focused, Qt::Key(key), modifiers);
-
-    QCOMPARE(program.outputs(), quint8(0x08));
-    QCOMPARE(program.relee(4)->text(), QStringLiteral("V"));
-    QCOMPARE(program.led(4)->backColour(), Indicators::kLampOn);
-
-    // On another button the key runs that button's command.
-    program.button(QStringLiteral("Relee7"))->setFocus(Qt::TabFocusReason);
+    if (!focus.isEmpty())
+        program.button(focus)->setFocus(Qt::TabFocusReason);
+    QVERIFY(QApplication::focusWidget());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
-    QCOMPARE(program.outputs(), quint8(0x48));
+
+    QCOMPARE(program.outputs(), quint8(outputs));
 }
 
 void tst_Peavorm::allOff_data()
 {
-    QTest::addColumn<QString>("focus");
     QTest::addColumn<bool>("clickComOff");
-    QTest::addColumn<bool>("losePort1");
-    QTest::addColumn<QString>("portShown");
 
-    const QString port1 = QStringLiteral("1");
-    QTest::newRow("Esc on a switch button") << QStringLiteral("Relee3") << false << false << port1;
-    QTest::newRow("Esc on an automatic button")
-        << QStringLiteral("Auto6") << false << false << port1;
-    QTest::newRow("Esc on the quit button") << QStringLiteral("ComLopp") << false << false << port1;
-    QTest::newRow("click on ComOFF") << QString() << true << false << port1;
-    QTest::newRow("Esc after port 1 was lost")
-        << QStringLiteral("Relee1") << false << true << QStringLiteral("2");
+    QTest::newRow("Esc") << false;
+    QTest::newRow("click on ComOFF") << true;
 }
 
 void tst_Peavorm::allOff()
 {
-    QFETCH(QString, focus);
     QFETCH(bool, clickComOff);
-    QFETCH(bool, losePort1);
-    QFETCH(QString, portShown);
 
     Program program;
     QVERIFY(program.activate());
-    for (int channel : {1, 3, 8})
-        QTest::mouseClick(program.relee(channel), Qt::LeftButton);
+    QTest::mouseClick(program.relee(3), Qt::LeftButton);
     program.setTimes(5, QTime(7, 0), QTime(8, 0));
     QTest::mouseClick(program.autoButton(5), Qt::LeftButton);
-    QCOMPARE(program.outputs(), quint8(0x85));
     QVERIFY(program.ledAuto(5)->isOpaque());
 
-    if (losePort1)
-        program.port.unusablePorts.insert(1);
-    const quint16 portUsed = quint16(portShown.toUShort());
-    const int latchesBefore = program.latches(portUsed);
-    if (clickComOff) {
+    const int latchesBefore = program.latches();
+    if (clickComOff)
         QTest::mouseClick(program.button(QStringLiteral("ComOFF")), Qt::LeftButton);
-    } else {
-        program.button(focus)->setFocus(Qt::TabFocusReason);
+    else
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    }
 
-    QCOMPARE(program.latches(portUsed), latchesBefore + 1);
-    QCOMPARE(program.outputs(portUsed), quint8(0));
+    QCOMPARE(program.latches(), latchesBefore + 1);
+    QCOMPARE(program.outputs(), quint8(0));
     for (int channel = 1; channel <= 8; ++channel) {
         QCOMPARE(program.relee(channel)->text(), QStringLiteral("S"));
         QCOMPARE(program.led(channel)->backColour(), Indicators::kLampOff);
         QVERIFY(!program.ledAuto(channel)->isOpaque());
     }
-    QCOMPARE(program.text(QStringLiteral("PortLabel")), portShown);
     QVERIFY(program.window->isVisible());
 }
 
@@ -463,12 +370,6 @@ void tst_Peavorm::autoButton()
     QTest::mouseClick(program.autoButton(5), Qt::LeftButton);
     for (int channel = 1; channel <= 8; ++channel)
         QCOMPARE(program.ledAuto(channel)->isOpaque(), channel == 5);
-    QCOMPARE(program.relee(5)->text(), QStringLiteral("S"));
-    QCOMPARE(program.led(5)->backColour(), Indicators::kLampOff);
-    QCOMPARE(program.port.wire, QStringList());
-
-    QTest::mouseClick(program.autoButton(5), Qt::LeftButton);
-    QVERIFY(!program.ledAuto(5)->isOpaque());
     QCOMPARE(program.port.wire, QStringList());
 }
 
@@ -477,53 +378,34 @@ void tst_Peavorm::autoButtonRefused()
     Program program;
     program.window->module1().setSwitchOnTime(5, QTime(7, 0));
 
-    // The message box runs its own event loop; it is read and dismissed from there.
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QList<QAbstractButton *> buttons;
-    QTimer dismiss;
-    dismiss.setInterval(0);
+    // The dialog comes first, since the switch-off time is missing; it is cancelled, and the
+    // refusal that follows is read and dismissed.
     bool dialogShown = false;
-    connect(&dismiss, &QTimer::timeout, this, [&] {
-        // The dialog comes first, since the switch-off time is missing; it is cancelled.
-        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-            dialog && dialog->objectName() == QStringLiteral("Kellaajad")) {
+    ShownMessage message;
+    ModalSteps user([&](QWidget *modal) {
+        if (modal && modal->objectName() == QStringLiteral("Kellaajad")) {
             dialogShown = true;
-            dialog->reject();
-            return;
+            qobject_cast<QDialog *>(modal)->reject();
+            return false;
         }
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        dismiss.stop();
-        title = box->windowTitle();
-        text = box->text();
-        icon = box->icon();
-        buttons = box->buttons();
-        QCOMPARE(box->standardButton(buttons.value(0)), QMessageBox::Ok);
-        buttons.value(0)->click();
+        return message.answer(modal);
     });
-    dismiss.start();
     QTest::mouseClick(program.autoButton(5), Qt::LeftButton);
-    dismiss.stop();
 
+    QVERIFY(user.done());
     QVERIFY(dialogShown);
-    QCOMPARE(title, QStringLiteral("Relvoog"));
-    QCOMPARE(text, ChannelControl::kRefusal);
-    QCOMPARE(icon, QMessageBox::Critical);
-    QCOMPARE(buttons.size(), 1);
+    QCOMPARE(message.title, QStringLiteral("Relvoog"));
+    QCOMPARE(message.text, ChannelControl::kRefusal);
+    QCOMPARE(message.icon, QMessageBox::Critical);
+    QCOMPARE(message.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QVERIFY(!program.ledAuto(5)->isOpaque());
-    QVERIFY(!QApplication::activeModalWidget());
 }
 
 void tst_Peavorm::tick()
 {
     Program program;
     program.setTimes(2, QTime(7, 30), QTime(7, 31));
-    program.setTimes(3, QTime(7, 30), QTime(7, 31));
     QTest::mouseClick(program.autoButton(2), Qt::LeftButton);
-    QVERIFY(program.ledAuto(2)->isOpaque());
 
     // Timer1 runs with the clock the test sets; ticks come as soon as the event loop runs.
     program.now = QDateTime(QDate(2024, 3, 5), QTime(7, 30, 0, 400));
@@ -531,17 +413,7 @@ void tst_Peavorm::tick()
     QCOMPARE(program.text(QStringLiteral("Kuupaev")), QStringLiteral("03-05-2024"));
     QCOMPARE(program.relee(2)->text(), QStringLiteral("V"));
     QCOMPARE(program.led(2)->backColour(), Indicators::kLampOn);
-    // Channel 3 has the same times but is manual.
-    QCOMPARE(program.relee(3)->text(), QStringLiteral("S"));
-    QTRY_COMPARE(program.outputs(), quint8(0x02));
-    QVERIFY(program.ledAuto(2)->isOpaque());
-
-    program.now = QDateTime(QDate(2024, 3, 6), QTime(7, 31, 0));
-    QTRY_COMPARE(program.text(QStringLiteral("Kell")), QStringLiteral("07:31:00"));
-    QCOMPARE(program.text(QStringLiteral("Kuupaev")), QStringLiteral("03-06-2024"));
-    QCOMPARE(program.relee(2)->text(), QStringLiteral("S"));
-    QCOMPARE(program.led(2)->backColour(), Indicators::kLampOff);
-    QTRY_COMPARE(program.outputs(), quint8(0));
+    QCOMPARE(program.outputs(), quint8(0x02));
 }
 
 void tst_Peavorm::roadOfASchedule()
@@ -644,7 +516,7 @@ void tst_Peavorm::screenshot()
     QTRY_COMPARE(program.text(QStringLiteral("Kell")), QStringLiteral("12:00:00"));
     Peavorm *window = program.window.get();
 
-    QImage start = window->grab().toImage();
+    const QImage start = window->grab().toImage();
     QVERIFY(
         start.save(QCoreApplication::applicationDirPath() + QStringLiteral("/peavorm-start.png")));
     for (int channel = 1; channel <= 8; ++channel) {
@@ -659,21 +531,12 @@ void tst_Peavorm::screenshot()
     QVERIFY(countPixels(start, window, program.button(QStringLiteral("ComOFF")), QColor(128, 0, 0))
         > 500);
 
-    for (int channel = 1; channel <= 8; ++channel) {
-        program.setTimes(channel, QTime(7, 0), QTime(8, 0));
-        QTest::mouseClick(program.autoButton(channel), Qt::LeftButton);
-    }
-    const QImage automatic = window->grab().toImage();
-    for (int channel = 1; channel <= 8; ++channel)
-        QCOMPARE(pixelAt(automatic, window, program.ledAuto(channel)), QColor(0, 0, 255));
-
+    program.setTimes(4, QTime(7, 0), QTime(8, 0));
+    QTest::mouseClick(program.autoButton(4), Qt::LeftButton);
     QTest::mouseClick(program.relee(3), Qt::LeftButton);
     const QImage switched = window->grab().toImage();
     QVERIFY(switched.save(QCoreApplication::applicationDirPath() + QStringLiteral("/peavorm.png")));
     QCOMPARE(pixelAt(switched, window, program.led(3)), QColor(255, 0, 0));
-    QCOMPARE(pixelAt(switched, window, program.ledAuto(3)),
-        besideAt(switched, window, program.ledAuto(3)));
-    QCOMPARE(pixelAt(switched, window, program.led(4)), QColor(0, 255, 0));
     QCOMPARE(pixelAt(switched, window, program.ledAuto(4)), QColor(0, 0, 255));
 }
 
