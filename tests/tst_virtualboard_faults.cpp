@@ -10,7 +10,8 @@
 #include <memory>
 
 // The real serial component under the faults a real port meets: missing, held by another
-// process, held exclusively, unplugged and plugged back, and a drain that never completes.
+// process, unplugged and plugged back, and a drain that never completes; the soak adds a port
+// held exclusively and an adapter that drops output at close.
 // The program must not crash or flood its log, each tick must stay short, the first tick after
 // a recovery must relatch the board, and no descriptor or lock file may be left behind.
 class tst_VirtualBoardFaults : public QObject
@@ -157,7 +158,6 @@ void tst_VirtualBoardFaults::faultDuringTicks_data()
 
     QTest::newRow("port missing") << QStringLiteral("missing") << 0;
     QTest::newRow("port held by another process") << QStringLiteral("held") << 0;
-    QTest::newRow("port held exclusively (EBUSY)") << QStringLiteral("busy") << 0;
     QTest::newRow("unplugged after 5 frames, then replugged")
         << QStringLiteral("unplug-after 5") << 5;
     QTest::newRow("drain never completes") << QStringLiteral("wedge") << 0;
@@ -175,7 +175,6 @@ void tst_VirtualBoardFaults::faultDuringTicks()
     rig.receiveAll();
     const int descriptorsBefore = openDescriptors();
 
-    TickTimes times;
     {
         MessageCounter messages;
         Fault trouble(rig, fault);
@@ -186,13 +185,9 @@ void tst_VirtualBoardFaults::faultDuringTicks()
             if (tick % 50 == 25)
                 rig.channels.manualSwitch(tick / 50 + 1);
             rig.now = rig.now.addMSecs(10);
-            QElapsedTimer elapsed;
-            elapsed.start();
             rig.clock.tick();
-            times.add(elapsed.nsecsElapsed());
             rig.receiveAll();
-            if (rig.state(1).latches - latchesAtFault <= framesBeforeFault
-                && tick < framesBeforeFault)
+            if (tick < framesBeforeFault)
                 QCOMPARE(rig.latchedWord(1), rig.shownWord());
         }
         QCOMPARE(rig.state(1).latches, latchesAtFault + framesBeforeFault);
@@ -213,8 +208,6 @@ void tst_VirtualBoardFaults::faultDuringTicks()
     QCOMPARE(rig.state(1).stalls, 0);
     QCOMPARE(openDescriptors(), descriptorsBefore);
     QCOMPARE(lockFilesLeft(rig), QStringList());
-    std::printf("  %-44s ticks %d, longest %.2f ms, mean %.3f ms\n", QTest::currentDataTag(),
-        times.ticks, times.maxMs(), times.meanMs());
 }
 
 void tst_VirtualBoardFaults::soakAcrossAllFaults()
