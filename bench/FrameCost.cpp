@@ -30,9 +30,9 @@ quint8 pattern(int frame)
 
 RelayStates statesOf(quint8 outputs)
 {
-    RelayStates states {};
-    for (int channel = 1; channel <= 8; ++channel)
-        states[channel - 1] = (outputs >> (channel - 1)) & 1;
+    RelayStates states;
+    for (int channel = 1; channel <= kChannelCount; ++channel)
+        states[channel] = (outputs >> (channel - 1)) & 1;
     return states;
 }
 
@@ -111,11 +111,9 @@ bool FrameCost::writeFrame(Kind kind, quint8 outputs)
 {
     switch (kind) {
     case Kind::WriteRelays:
-        return m_board.WriteRelays(statesOf(outputs));
+        return !m_board.write(statesOf(outputs)).failed();
     case Kind::WriteAllOff:
-        // Never reports a failure; the board's latch count shows one.
-        m_board.WriteAllOff();
-        return true;
+        return !m_board.write(RelayStates()).failed();
     case Kind::BareLoop:
     case Kind::BareLoopZeros:
         return bareFrame(outputs);

@@ -1,8 +1,12 @@
 #include "WindowRun.h"
 
+#include "ChannelControl.h"
 #include "Module1.h"
 #include "Peavorm.h"
 #include "PseudoTerminal.h"
+#include "RelayBoard.h"
+#include "ScheduleClock.h"
+#include "ScheduleConfirmation.h"
 #include "SerialDevicePort.h"
 #include "Spread.h"
 #include "TraceLog.h"
@@ -170,8 +174,16 @@ int WindowRun::run(int argc, char **argv, Mode mode, qint64 spawnedNs)
     ScheduleClock::Clock clock = &QDateTime::currentDateTime;
     if (mode == Mode::Latency)
         clock = [&fastClock] { return fastClock.now(); };
-    Peavorm peavorm(port, clock);
+    RelayBoard board(port);
+    Module1 store;
+    ChannelControl channels(board, store);
+    ScheduleClock scheduleClock(channels, store, clock);
+    ScheduleConfirmation confirmation(store, board);
+    Peavorm peavorm(channels, scheduleClock, confirmation);
+    channels.attachView(peavorm);
+    channels.load();
     peavorm.show();
+    scheduleClock.start();
 
     const QString device = ptys[0].slave();
     if (mode != Mode::Latency)
@@ -207,8 +219,8 @@ int WindowRun::run(int argc, char **argv, Mode mode, qint64 spawnedNs)
         }
         case Mode::Latency: {
             for (int channel = 1; channel <= 8; ++channel) {
-                peavorm.module1().setSwitchOnTime(channel, QTime(12, 0, channel - 1));
-                peavorm.module1().setSwitchOffTime(channel, QTime(12, 0, channel + 7));
+                store.setSwitchOnTime(channel, QTime(12, 0, channel - 1));
+                store.setSwitchOffTime(channel, QTime(12, 0, channel + 7));
                 peavorm.findChild<QPushButton *>(QStringLiteral("Auto%1").arg(channel))->click();
             }
             fastClock.start(monotonicNs() + 300000000, kSwitches);

@@ -1,26 +1,21 @@
 #include "ChannelRig.h"
-#include "Indicators.h"
 
 #include <QtTest>
 
-// The commands of the window's buttons, driven without a window.
+// The commands of the window's buttons and the load step, driven without a window.
 class tst_ChannelControl : public QObject
 {
     Q_OBJECT
 
 private slots:
     void init();
-    void loadLeavesEverythingOffAndShowsThePort_data();
-    void loadLeavesEverythingOffAndShowsThePort();
-    void manualSwitchLeavesAutomaticMode();
-    void twoManualSwitchesRestoreTheOutput();
-    void toggleWithBothTimesDefined();
-    void toggleWithUndefinedTime_data();
-    void toggleWithUndefinedTime();
-    void automaticChannelWhoseTimeBecameMidnightStaysAutomatic();
-    void allOffResetsEverythingButTheTimes();
-    void allOffWithNoPortFlipsThePortAndShowsIt();
-    void settingsChangesNoChannel();
+    void load_data();
+    void load();
+    void manualSwitch();
+    void toggleAutoMode_data();
+    void toggleAutoMode();
+    void allOff_data();
+    void allOff();
 
 private:
     std::unique_ptr<ChannelRig> rig;
@@ -33,7 +28,7 @@ void tst_ChannelControl::init()
     rig->port.clearWire();
 }
 
-void tst_ChannelControl::loadLeavesEverythingOffAndShowsThePort_data()
+void tst_ChannelControl::load_data()
 {
     QTest::addColumn<QList<quint16>>("unusable");
     QTest::addColumn<QString>("portLabel");
@@ -44,7 +39,7 @@ void tst_ChannelControl::loadLeavesEverythingOffAndShowsThePort_data()
     QTest::newRow("no port at all") << QList<quint16> {1, 2} << "2";
 }
 
-void tst_ChannelControl::loadLeavesEverythingOffAndShowsThePort()
+void tst_ChannelControl::load()
 {
     QFETCH(QList<quint16>, unusable);
     QFETCH(QString, portLabel);
@@ -53,108 +48,80 @@ void tst_ChannelControl::loadLeavesEverythingOffAndShowsThePort()
     for (quint16 number : unusable)
         fresh.port.unusablePorts << number;
     fresh.store.setSwitchOnTime(3, QTime(7, 0));
+    fresh.view.shownOn.fill(true);
+    fresh.view.shownAutomatic.fill(true);
     fresh.channels.load();
 
     QCOMPARE(fresh.view.portLabel, portLabel);
-    for (int channel = 1; channel <= 8; ++channel) {
-        QCOMPARE(fresh.channels.RelayState(channel), 0);
-        QCOMPARE(fresh.channels.AutoMode(channel), 0);
-        QCOMPARE(fresh.view.captions[channel - 1], QStringLiteral("S"));
-        QCOMPARE(fresh.view.lampColours[channel - 1], Indicators::kLampOff);
-        QVERIFY(!fresh.view.autoLamps[channel - 1]);
-        QVERIFY(!fresh.store.SwitchOnTime(channel).isValid());
-        QVERIFY(!fresh.store.SwitchOffTime(channel).isValid());
-    }
-    const bool latched = unusable.size() < 2;
-    QCOMPARE(fresh.port.boards[portLabel.toUShort()].latches(), latched ? 1 : 0);
+    QCOMPARE(fresh.view.shownOn, PerChannel<bool>());
+    QCOMPARE(fresh.view.shownAutomatic, PerChannel<bool>());
+    QVERIFY(!fresh.store.SwitchOnTime(3).isValid());
+    QCOMPARE(fresh.port.boards[portLabel.toUShort()].latches(), unusable.size() < 2 ? 1 : 0);
 }
 
-void tst_ChannelControl::manualSwitchLeavesAutomaticMode()
+void tst_ChannelControl::manualSwitch()
 {
-    rig->store.setSwitchOnTime(2, QTime(8, 0));
-    rig->store.setSwitchOffTime(2, QTime(9, 0));
-    rig->channels.toggleAutoMode(2);
-    QCOMPARE(rig->channels.AutoMode(2), 1);
+    rig->enterAutomatic(2, QTime(8, 0), QTime(9, 0));
 
     rig->channels.manualSwitch(2);
-
-    QCOMPARE(rig->channels.AutoMode(2), 0);
-    QVERIFY(!rig->view.autoLamps[1]);
-    QCOMPARE(rig->channels.RelayState(2), 1);
-    QCOMPARE(rig->view.captions[1], QStringLiteral("V"));
-    QCOMPARE(rig->view.lampColours[1], Indicators::kLampOn);
+    QVERIFY(!rig->channels.AutoMode(2));
+    QVERIFY(!rig->view.shownAutomatic[2]);
+    QVERIFY(rig->channels.RelayState(2));
+    QVERIFY(rig->view.shownOn[2]);
     QCOMPARE(rig->port.boards[1].outputs(), 0x02);
+
+    rig->channels.manualSwitch(2);
+    QVERIFY(!rig->view.shownOn[2]);
+    QCOMPARE(rig->port.boards[1].outputs(), 0x00);
     // The switching times stay for the next time automatic mode is entered.
     QCOMPARE(rig->store.SwitchOnTime(2), QTime(8, 0));
 }
 
-void tst_ChannelControl::twoManualSwitchesRestoreTheOutput()
+void tst_ChannelControl::toggleAutoMode_data()
 {
-    rig->channels.manualSwitch(5);
-    QCOMPARE(rig->port.boards[1].outputs(), 0x10);
-    rig->channels.manualSwitch(5);
-    QCOMPARE(rig->port.boards[1].outputs(), 0x00);
-    QCOMPARE(rig->port.boards[1].latches(), 3);
-    QCOMPARE(rig->channels.AutoMode(5), 0);
-    QCOMPARE(rig->view.captions[4], QStringLiteral("S"));
-    QCOMPARE(rig->view.lampColours[4], Indicators::kLampOff);
-}
-
-void tst_ChannelControl::toggleWithBothTimesDefined()
-{
-    rig->channels.manualSwitch(4);
-    rig->port.clearWire();
-    rig->store.setSwitchOnTime(4, QTime(6, 30));
-    rig->store.setSwitchOffTime(4, QTime(22, 15, 5));
-
-    rig->channels.toggleAutoMode(4);
-    QCOMPARE(rig->channels.AutoMode(4), 1);
-    QVERIFY(rig->view.autoLamps[3]);
-    QCOMPARE(rig->view.schedulesShown, 0);
-    QVERIFY(rig->view.refusals.isEmpty());
-    // Entering automatic mode leaves the output as it is until a switching time comes.
-    QCOMPARE(rig->channels.RelayState(4), 1);
-    QVERIFY(rig->port.wire.isEmpty());
-
-    rig->channels.toggleAutoMode(4);
-    QCOMPARE(rig->channels.AutoMode(4), 0);
-    QVERIFY(!rig->view.autoLamps[3]);
-    QCOMPARE(rig->channels.RelayState(4), 1);
-    QVERIFY(rig->port.wire.isEmpty());
-}
-
-void tst_ChannelControl::toggleWithUndefinedTime_data()
-{
-    QTest::addColumn<QTime>("onBefore");
-    QTest::addColumn<QTime>("offBefore");
+    QTest::addColumn<bool>("automaticBefore");
+    QTest::addColumn<QTime>("on");
+    QTest::addColumn<QTime>("off");
     QTest::addColumn<QTime>("onFromDialog");
     QTest::addColumn<QTime>("offFromDialog");
-    QTest::addColumn<bool>("entersAutomatic");
+    QTest::addColumn<int>("dialogs");
+    QTest::addColumn<bool>("automaticAfter");
 
     const QTime none;
     const QTime midnight(0, 0);
+    const QTime seven(7, 0);
+    const QTime nineteen(19, 0);
+    QTest::newRow("both defined: no dialog")
+        << false << seven << nineteen << none << none << 0 << true;
+    QTest::newRow("both defined, automatic: back to manual")
+        << true << seven << nineteen << none << none << 0 << false;
     QTest::newRow("both empty, dialog sets both")
-        << none << none << QTime(7, 0) << QTime(19, 0) << true;
-    QTest::newRow("off empty, dialog sets it")
-        << QTime(7, 0) << none << QTime(7, 0) << QTime(19, 0) << true;
-    QTest::newRow("dialog cancelled") << none << none << none << none << false;
+        << false << none << none << seven << nineteen << 1 << true;
+    QTest::newRow("dialog cancelled") << false << none << none << none << none << 1 << false;
     QTest::newRow("dialog leaves off at midnight")
-        << none << none << QTime(7, 0) << midnight << false;
-    QTest::newRow("on at midnight counts as undefined")
-        << midnight << QTime(19, 0) << midnight << QTime(19, 0) << false;
+        << false << none << none << seven << midnight << 1 << false;
+    // It stays automatic and keeps switching until its switch or all-off takes it out.
+    QTest::newRow("automatic, off time since set to midnight")
+        << true << seven << midnight << seven << midnight << 1 << true;
 }
 
-void tst_ChannelControl::toggleWithUndefinedTime()
+void tst_ChannelControl::toggleAutoMode()
 {
-    QFETCH(QTime, onBefore);
-    QFETCH(QTime, offBefore);
+    QFETCH(bool, automaticBefore);
+    QFETCH(QTime, on);
+    QFETCH(QTime, off);
     QFETCH(QTime, onFromDialog);
     QFETCH(QTime, offFromDialog);
-    QFETCH(bool, entersAutomatic);
+    QFETCH(int, dialogs);
+    QFETCH(bool, automaticAfter);
 
-    rig->store.setSwitchOnTime(6, onBefore);
-    rig->store.setSwitchOffTime(6, offBefore);
-    // Other channels' undefined times do not matter.
+    rig->channels.manualSwitch(6);
+    if (automaticBefore)
+        rig->enterAutomatic(6, QTime(7, 0), QTime(19, 0));
+    rig->store.setSwitchOnTime(6, on);
+    rig->store.setSwitchOffTime(6, off);
+    rig->port.clearWire();
+    // Only what the slots hold once the dialog has closed counts.
     rig->view.onSchedule = [&] {
         rig->store.setSwitchOnTime(6, onFromDialog);
         rig->store.setSwitchOffTime(6, offFromDialog);
@@ -162,86 +129,70 @@ void tst_ChannelControl::toggleWithUndefinedTime()
 
     rig->channels.toggleAutoMode(6);
 
-    QCOMPARE(rig->view.schedulesShown, 1);
-    QCOMPARE(rig->channels.AutoMode(6), entersAutomatic ? 1 : 0);
-    QCOMPARE(rig->view.autoLamps[5], entersAutomatic);
-    QCOMPARE(rig->view.refusals,
-        entersAutomatic ? QStringList() : QStringList {ChannelControl::kRefusal});
-    QCOMPARE(rig->channels.RelayState(6), 0);
+    QCOMPARE(rig->view.schedulesShown, dialogs);
+    QCOMPARE(rig->channels.AutoMode(6), automaticAfter);
+    QCOMPARE(rig->view.shownAutomatic[6], automaticAfter);
+    const bool refused = dialogs && automaticBefore == automaticAfter;
+    QCOMPARE(rig->view.refusals, refused ? QStringList {ChannelControl::kRefusal} : QStringList());
+    // The output stays as it is until a switching time comes, and the toggle writes no frame.
+    QVERIFY(rig->channels.RelayState(6));
     QVERIFY(rig->port.wire.isEmpty());
 }
 
-void tst_ChannelControl::automaticChannelWhoseTimeBecameMidnightStaysAutomatic()
+void tst_ChannelControl::allOff_data()
 {
-    rig->store.setSwitchOnTime(1, QTime(7, 0));
-    rig->store.setSwitchOffTime(1, QTime(8, 0));
-    rig->channels.toggleAutoMode(1);
-    rig->store.setSwitchOffTime(1, QTime(0, 0));
+    QTest::addColumn<quint16>("startPort");
+    QTest::addColumn<QList<quint16>>("unusable");
+    QTest::addColumn<quint16>("endPort");
+    QTest::addColumn<quint16>("latchedOn"); // 0: no board latched anything
 
-    rig->channels.toggleAutoMode(1);
-
-    QCOMPARE(rig->view.schedulesShown, 1);
-    QCOMPARE(rig->view.refusals.size(), 1);
-    QCOMPARE(rig->channels.AutoMode(1), 1);
-    QVERIFY(rig->view.autoLamps[0]);
+    QTest::newRow("port in use works")
+        << quint16(1) << QList<quint16> {} << quint16(1) << quint16(1);
+    QTest::newRow("port 1 fails, 2 works")
+        << quint16(1) << QList<quint16> {1} << quint16(2) << quint16(2);
+    QTest::newRow("port 2 fails, 1 works")
+        << quint16(2) << QList<quint16> {2} << quint16(1) << quint16(1);
+    QTest::newRow("port 7 falls back to 1")
+        << quint16(7) << QList<quint16> {} << quint16(1) << quint16(1);
+    QTest::newRow("neither works, from 1")
+        << quint16(1) << QList<quint16> {1, 2} << quint16(2) << quint16(0);
+    QTest::newRow("neither works, from 2")
+        << quint16(2) << QList<quint16> {1, 2} << quint16(1) << quint16(0);
 }
 
-void tst_ChannelControl::allOffResetsEverythingButTheTimes()
+void tst_ChannelControl::allOff()
 {
-    rig->store.setSwitchOnTime(8, QTime(1, 2, 3));
-    rig->store.setSwitchOffTime(8, QTime(4, 5, 6));
-    rig->channels.toggleAutoMode(8);
-    for (int channel : {1, 3, 7})
+    QFETCH(quint16, startPort);
+    QFETCH(QList<quint16>, unusable);
+    QFETCH(quint16, endPort);
+    QFETCH(quint16, latchedOn);
+
+    // Both boards start with every output on, so a latch of zeros shows.
+    for (int channel = 1; channel <= kChannelCount; ++channel)
         rig->channels.manualSwitch(channel);
-    QCOMPARE(rig->port.boards[1].outputs(), 0x45);
-
-    rig->channels.allOff();
-
-    QCOMPARE(rig->port.boards[1].outputs(), 0x00);
-    for (int channel = 1; channel <= 8; ++channel) {
-        QCOMPARE(rig->channels.RelayState(channel), 0);
-        QCOMPARE(rig->channels.AutoMode(channel), 0);
-        QVERIFY(!rig->view.autoLamps[channel - 1]);
-        QCOMPARE(rig->view.captions[channel - 1], QStringLiteral("S"));
-        QCOMPARE(rig->view.lampColours[channel - 1], Indicators::kLampOff);
-    }
-    QCOMPARE(rig->store.SwitchOnTime(8), QTime(1, 2, 3));
-    QCOMPARE(rig->store.SwitchOffTime(8), QTime(4, 5, 6));
-}
-
-void tst_ChannelControl::allOffWithNoPortFlipsThePortAndShowsIt()
-{
-    rig->channels.manualSwitch(2);
-    rig->port.unusablePorts = {1, 2};
-    rig->port.clearWire();
+    rig->enterAutomatic(8, QTime(1, 2, 3), QTime(4, 5, 6));
+    rig->board.setPortNumber(2);
+    rig->channels.WriteRelays();
+    rig->board.setPortNumber(startPort);
+    for (quint16 number : unusable)
+        rig->port.unusablePorts << number;
     rig->view.portLabel.clear();
 
+    if (endPort != startPort)
+        QTest::ignoreMessage(
+            QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
     rig->channels.allOff();
-    QCOMPARE(rig->port.portNumber(), 2);
+
+    QCOMPARE(rig->board.portNumber(), endPort);
     // The label follows the port in use, so the user is not told the old port.
-    QCOMPARE(rig->view.portLabel, QStringLiteral("2"));
-    QCOMPARE(rig->channels.RelayState(2), 0);
-    QCOMPARE(rig->view.lampColours[1], Indicators::kLampOff);
+    QCOMPARE(rig->view.portLabel, endPort == startPort ? QString() : QString::number(endPort));
+    for (quint16 number : {quint16(1), quint16(2)})
+        QCOMPARE(rig->port.boards[number].outputs(), number == latchedOn ? 0x00 : 0xff);
+    QCOMPARE(rig->view.shownOn, PerChannel<bool>());
+    QCOMPARE(rig->view.shownAutomatic, PerChannel<bool>());
+    QVERIFY(!rig->channels.AutoMode(8));
+    QCOMPARE(rig->store.SwitchOffTime(8), QTime(4, 5, 6));
     QVERIFY(rig->view.refusals.isEmpty());
-
-    rig->channels.allOff();
-    QCOMPARE(rig->port.portNumber(), 1);
-    QCOMPARE(rig->view.portLabel, QStringLiteral("1"));
-    QVERIFY(!rig->port.wire.contains(QStringLiteral("tx:a")));
-}
-
-void tst_ChannelControl::settingsChangesNoChannel()
-{
-    rig->store.setSwitchOnTime(3, QTime(7, 0));
-    rig->store.setSwitchOffTime(3, QTime(8, 0));
-    rig->channels.toggleAutoMode(3);
-    rig->view.onSchedule = [&] { rig->store.setSwitchOffTime(3, QTime()); };
-
-    rig->channels.settings();
-
-    QCOMPARE(rig->view.schedulesShown, 1);
-    QCOMPARE(rig->channels.AutoMode(3), 1);
-    QVERIFY(rig->port.wire.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_ChannelControl)

@@ -14,7 +14,6 @@ private slots:
     void manualSwitches();
     void allOffWithFallback_data();
     void allOffWithFallback();
-    void scheduledSwitch();
     void rtsReleasedBeforeFirstClock();
     void strobeNotDroppedAtClose();
 };
@@ -70,10 +69,12 @@ void tst_VirtualBoardEndToEnd::allOffWithFallback()
     QFETCH(quint16, expectedPort);
 
     RealPortRig rig;
+    RelayStates allOn;
+    allOn.fill(true);
     // Both boards show every output on first, so that a frame of zeros can be seen.
     for (quint16 portNumber : {1, 2}) {
         rig.port.setPortNumber(portNumber);
-        QVERIFY(rig.board.WriteRelays({1, 1, 1, 1, 1, 1, 1, 1}));
+        QVERIFY(!rig.board.write(allOn).failed());
     }
     rig.port.setPortNumber(1);
     for (quint16 portNumber : missing)
@@ -107,50 +108,22 @@ void tst_VirtualBoardEndToEnd::allOffWithFallback()
         QVERIFY(VirtualBoard::control(QStringLiteral("fault %1 none").arg(rig.device(portNumber))));
 }
 
-void tst_VirtualBoardEndToEnd::scheduledSwitch()
-{
-    const QTime switchOn(8, 0);
-    const QTime switchOff(8, 0, 3);
-    RealPortRig rig;
-    rig.channels.load();
-    rig.store.setSwitchOnTime(5, switchOn);
-    rig.store.setSwitchOffTime(5, switchOff);
-    rig.channels.toggleAutoMode(5);
-    QCOMPARE(rig.channels.AutoMode(5), 1);
-
-    // From two seconds before the switch-on time to two seconds after the switch-off, three
-    // ticks in every second.
-    bool expectedOn = false;
-    for (QTime second = switchOn.addSecs(-2); second <= switchOff.addSecs(2);
-         second = second.addSecs(1)) {
-        if (second == switchOn)
-            expectedOn = true;
-        else if (second == switchOff)
-            expectedOn = false;
-        for (int tick = 0; tick < 3; ++tick) {
-            rig.now.setTime(second.addMSecs(tick * 10));
-            const qint64 latches = rig.state(1).latches;
-            rig.clock.tick();
-            VERIFY_FRAME(rig, 1, latches);
-            QCOMPARE(rig.latchedWord(1),
-                expectedOn ? QStringLiteral("00001000") : QStringLiteral("00000000"));
-        }
-        rig.receiveAll();
-    }
-}
-
 void tst_VirtualBoardEndToEnd::rtsReleasedBeforeFirstClock()
 {
     // Channel 8 off: with RTS still high from the opening, the opening's own edge would put a 1
     // into stage 8 and the frame would land one stage short.
-    const RelayStates states {1, 0, 1, 0, 1, 0, 1, 0};
-    const RelayStates inverse {0, 1, 0, 1, 0, 1, 0, 1};
+    RelayStates states;
+    RelayStates inverse;
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        states[channel] = channel % 2;
+        inverse[channel] = !states[channel];
+    }
     RealPortRig rig;
     // Twice, after a frame of the opposite states each time, so that nothing left in the chain
     // can make a short frame look right.
     for (int round = 0; round < 2; ++round) {
-        QVERIFY2(rig.board.WriteRelays(inverse), qPrintable(rig.port.errorString()));
-        QVERIFY2(rig.board.WriteRelays(states), qPrintable(rig.port.errorString()));
+        QVERIFY2(!rig.board.write(inverse).failed(), qPrintable(rig.port.error().text));
+        QVERIFY2(!rig.board.write(states).failed(), qPrintable(rig.port.error().text));
         QCOMPARE(rig.latchedWord(1), QStringLiteral("10101010"));
     }
     QCOMPARE(rig.state(1).latches, 4);

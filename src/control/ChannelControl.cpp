@@ -1,88 +1,89 @@
 #include "ChannelControl.h"
 
 #include "ChannelView.h"
-#include "Indicators.h"
 #include "Module1.h"
-#include "Port.h"
+#include "RelayBoard.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcChannels, "relvoog.control")
 
 const QString ChannelControl::kRefusal = QStringLiteral(
     "Automaatreziimi siirdumiseks peavad sisse- ja väljalülitumisajad olema defineeritud. "
     "Jätkan käsitsijuhtimisel!");
 
-ChannelControl::ChannelControl(RelayBoard &board, Module1 &store, ChannelView &view)
+ChannelControl::ChannelControl(RelayBoard &board, Module1 &store)
     : m_board(board)
     , m_store(store)
-    , m_view(view)
 { }
 
-void ChannelControl::setRelayState(int channel, int state)
+void ChannelControl::setRelayState(int channel, bool on)
 {
-    m_relayState[channel - 1] = state;
-    m_view.setSwitchCaption(channel, Indicators::switchCaption(state == 1));
-    m_view.setStateLampColour(channel, Indicators::lampColour(state == 1));
+    m_relayState[channel] = on;
+    m_view->showRelayState(channel, on);
 }
 
-void ChannelControl::setAutoMode(int channel, int mode)
+void ChannelControl::setAutoMode(int channel, bool automatic)
 {
-    m_autoMode[channel - 1] = mode;
-    m_view.setAutoLampLit(channel, mode != 0);
+    m_autoMode[channel] = automatic;
+    m_view->showAutoMode(channel, automatic);
 }
 
-bool ChannelControl::WriteRelays()
+void ChannelControl::WriteRelays()
 {
-    return m_board.WriteRelays(m_relayState);
+    m_board.write(m_relayState);
 }
 
 void ChannelControl::load()
 {
     allOff();
     m_store.clear();
-    m_view.setPortNumber(m_board.port().portNumber());
+    m_view->showPortNumber(m_board.portNumber());
 }
 
 void ChannelControl::manualSwitch(int channel)
 {
-    setAutoMode(channel, 0);
-    setRelayState(channel, RelayState(channel) == 0 ? 1 : 0);
+    setAutoMode(channel, false);
+    setRelayState(channel, !RelayState(channel));
     WriteRelays();
 }
 
 void ChannelControl::toggleAutoMode(int channel)
 {
-    const auto undefined = [this, channel] {
-        return Module1::isUndefined(m_store.SwitchOnTime(channel))
-            || Module1::isUndefined(m_store.SwitchOffTime(channel));
-    };
-    if (undefined()) {
-        m_view.showSchedule();
+    if (!m_store.isDefined(channel)) {
+        m_view->showSchedule();
         // The dialog may have stored times, and the tick may have run while it was open.
-        if (undefined()) {
-            m_view.showRefusal(kRefusal);
+        if (!m_store.isDefined(channel)) {
+            m_view->showRefusal(kRefusal);
             return;
         }
     }
-    setAutoMode(channel, AutoMode(channel) == 0 ? 1 : 0);
+    setAutoMode(channel, !AutoMode(channel));
+}
+
+void ChannelControl::WriteAllOff()
+{
+    if (!m_board.write(RelayStates()).notOpened())
+        return;
+    // With no port to reach the board there is nothing to switch off; the other port may be the
+    // one it hangs on.
+    m_board.setPortNumber(m_board.portNumber() == 1 ? 2 : 1);
+    qCInfo(lcChannels) << "moving to port" << m_board.portNumber();
+    // The frames go to the other port from now on, so that is the one to show.
+    m_view->showPortNumber(m_board.portNumber());
+    m_board.write(RelayStates());
 }
 
 void ChannelControl::allOff()
 {
-    const quint16 portBefore = m_board.port().portNumber();
-    m_board.WriteAllOff([this](int channel) {
-        m_autoMode[channel - 1] = 0;
-        m_relayState[channel - 1] = 0;
-        m_view.setAutoLampLit(channel, false);
-    });
-    for (int channel = 1; channel <= 8; ++channel)
-        m_view.setStateLampColour(channel, Indicators::kLampOff);
-    for (int channel = 1; channel <= 8; ++channel)
-        m_view.setSwitchCaption(channel, Indicators::switchCaption(false));
-
-    // After a fallback the frames go to the other port, so that is the one to show.
-    if (m_board.port().portNumber() != portBefore)
-        m_view.setPortNumber(m_board.port().portNumber());
+    WriteAllOff();
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        setAutoMode(channel, false);
+        setRelayState(channel, false);
+    }
 }
 
 void ChannelControl::settings()
 {
-    m_view.showSchedule();
+    m_view->showSchedule();
 }

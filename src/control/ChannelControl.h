@@ -1,21 +1,24 @@
 #pragma once
 
-#include "RelayBoard.h"
+#include "PerChannel.h"
 
 #include <QString>
 
 class ChannelView;
 class Module1;
+class RelayBoard;
 
 // The eight channels' output states and modes, and the commands the window's buttons run on
-// them. Channels are numbered 1 to 8.
+// them. The window is attached as the view before the load step.
 class ChannelControl
 {
 public:
-    ChannelControl(RelayBoard &board, Module1 &store, ChannelView &view);
+    ChannelControl(RelayBoard &board, Module1 &store);
 
-    int RelayState(int channel) const { return m_relayState[channel - 1]; }
-    int AutoMode(int channel) const { return m_autoMode[channel - 1]; }
+    void attachView(ChannelView &view) { m_view = &view; }
+
+    bool RelayState(int channel) const { return m_relayState[channel]; }
+    bool AutoMode(int channel) const { return m_autoMode[channel]; }
 
     // The window's load step: all off, no switching times, the port in use shown.
     void load();
@@ -24,18 +27,19 @@ public:
     void allOff();
     void settings();
 
-    // Used by the schedule clock: sets the state and its indicators, without touching the mode.
-    void setRelayState(int channel, int state);
-    bool WriteRelays();
+    // Used by the schedule clock: sets the state and shows it, without touching the mode.
+    void setRelayState(int channel, bool on);
+    void WriteRelays();
 
     static const QString kRefusal;
 
 private:
-    void setAutoMode(int channel, int mode);
+    void setAutoMode(int channel, bool automatic);
+    void WriteAllOff();
 
     RelayBoard &m_board;
     Module1 &m_store;
-    ChannelView &m_view;
-    RelayStates m_relayState {};
-    std::array<int, 8> m_autoMode {};
+    ChannelView *m_view = nullptr;
+    RelayStates m_relayState;
+    PerChannel<bool> m_autoMode;
 };

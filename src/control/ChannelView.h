@@ -2,18 +2,15 @@
 
 #include <QString>
 
-// What the channel commands and the schedule clock need from the window that shows them.
-// Colours are 0x00BBGGRR values.
+// What the channel commands need from the window that shows them.
 class ChannelView
 {
 public:
     virtual ~ChannelView() = default;
 
-    virtual void setSwitchCaption(int channel, const QString &caption) = 0;
-    virtual void setStateLampColour(int channel, quint32 colour) = 0;
-    virtual void setAutoLampLit(int channel, bool lit) = 0;
-    virtual void setClock(const QString &time, const QString &date) = 0;
-    virtual void setPortNumber(quint16 port) = 0;
+    virtual void showRelayState(int channel, bool on) = 0;
+    virtual void showAutoMode(int channel, bool automatic) = 0;
+    virtual void showPortNumber(quint16 port) = 0;
 
     // Shows the schedule and port dialog and returns once it is closed.
     virtual void showSchedule() = 0;

@@ -1,20 +1,26 @@
 #include "Module1.h"
 
 namespace {
+// The tick compares to the second; a slot with milliseconds would match no tick at all.
 QTime wholeSeconds(QTime time)
 {
     return time.isValid() ? QTime(time.hour(), time.minute(), time.second()) : QTime();
+}
+
+bool isUndefined(QTime slot)
+{
+    return !slot.isValid() || slot == QTime(0, 0);
 }
 } // namespace
 
 void Module1::setSwitchOnTime(int channel, QTime time)
 {
-    m_switchOnTime[channel - 1] = wholeSeconds(time);
+    m_switchOnTime[channel] = wholeSeconds(time);
 }
 
 void Module1::setSwitchOffTime(int channel, QTime time)
 {
-    m_switchOffTime[channel - 1] = wholeSeconds(time);
+    m_switchOffTime[channel] = wholeSeconds(time);
 }
 
 void Module1::clear()
@@ -23,9 +29,9 @@ void Module1::clear()
     m_switchOffTime.fill(QTime());
 }
 
-bool Module1::isUndefined(QTime slot)
+bool Module1::isDefined(int channel) const
 {
-    return !slot.isValid() || slot == QTime(0, 0);
+    return !isUndefined(m_switchOnTime[channel]) && !isUndefined(m_switchOffTime[channel]);
 }
 
 bool Module1::matches(QTime slot, QTime clock)

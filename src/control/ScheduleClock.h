@@ -1,35 +1,41 @@
 #pragma once
 
 #include <QDateTime>
+#include <QObject>
 #include <QTimer>
 
 #include <chrono>
 #include <functional>
 
 class ChannelControl;
-class ChannelView;
 class Module1;
 
 // The 10 ms tick: shows the time and date, switches the automatic channels at their switching
 // times, and rewrites the whole frame every time.
-class ScheduleClock
+class ScheduleClock : public QObject
 {
+    Q_OBJECT
+
 public:
     using Clock = std::function<QDateTime()>;
 
-    ScheduleClock(ChannelControl &channels, const Module1 &store, ChannelView &view,
-        Clock now = &QDateTime::currentDateTime);
+    ScheduleClock(
+        ChannelControl &channels, const Module1 &store, Clock now = &QDateTime::currentDateTime);
 
-    // Starts Timer1; ticks follow on the thread's event loop.
+    // Starts Timer1; ticks follow on the thread's event loop until stop().
     void start();
+    void stop();
     void tick();
 
     static constexpr std::chrono::milliseconds kTickInterval {10};
 
+signals:
+    // "HH:mm:ss" on the 24-hour clock and "MM-dd-yyyy", whatever the locale.
+    void clockShown(const QString &time, const QString &date);
+
 private:
     ChannelControl &m_channels;
     const Module1 &m_store;
-    ChannelView &m_view;
     Clock m_now;
     QTimer m_timer1;
 };

@@ -1,26 +1,30 @@
 #pragma once
 
+#include "LinkError.h"
+#include "PerChannel.h"
+
 #include <QTime>
 
-#include <array>
-
 class Module1;
-class Port;
+class RelayBoard;
 
 // What confirming the schedule and port dialog does to the store and the serial port: the
 // sixteen switching times are stored, then the chosen port is tried by opening and closing it.
 class ScheduleConfirmation
 {
 public:
-    ScheduleConfirmation(Module1 &store, Port &port);
+    ScheduleConfirmation(Module1 &store, RelayBoard &board);
 
-    // Index 0 holds channel 1; port number 0 means no port. Returns false when the chosen port
-    // cannot be opened: the previous port number is then in force again, but the times stay
-    // stored.
-    bool confirm(const std::array<QTime, 8> &switchOn, const std::array<QTime, 8> &switchOff,
-        quint16 chosenPort);
+    // What the dialog shows when it is built.
+    const Module1 &store() const { return m_store; }
+    quint16 portNumber() const;
+
+    // Port number 0 means no port. When the chosen port cannot be opened the previous port
+    // number is in force again, but the times stay stored; the error says why.
+    LinkError confirm(
+        const PerChannel<QTime> &switchOn, const PerChannel<QTime> &switchOff, quint16 chosenPort);
 
 private:
     Module1 &m_store;
-    Port &m_port;
+    RelayBoard &m_board;
 };

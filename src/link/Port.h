@@ -1,10 +1,12 @@
 #pragma once
 
+#include "LinkError.h"
+
 #include <QByteArray>
-#include <QString>
 
 // The serial component as the relay frame uses it: an output-only port whose number picks the
-// device, with the DTR and RTS lines and a transmitter. Every operation reports its failure.
+// device, with the DTR and RTS lines and a transmitter. Every operation reports its failure;
+// error() then says why.
 class Port
 {
 public:
@@ -20,7 +22,7 @@ public:
     virtual bool setRts(bool asserted) = 0;
     // Returns only once the data has left the line, so that the port can be closed right after.
     virtual bool transmit(const QByteArray &data) = 0;
-    virtual QString errorString() const = 0;
+    virtual LinkError error() const = 0;
 
 private:
     quint16 m_portNumber = 1;

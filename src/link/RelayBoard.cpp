@@ -14,6 +14,16 @@ RelayBoard::RelayBoard(Port &port)
     : m_port(port)
 { }
 
+quint16 RelayBoard::portNumber() const
+{
+    return m_port.portNumber();
+}
+
+void RelayBoard::setPortNumber(quint16 number)
+{
+    m_port.setPortNumber(number);
+}
+
 bool RelayBoard::shiftBit(bool bit)
 {
     // DTR settles while RTS is low, so the board samples it on the rising edge. The pulse is
@@ -24,42 +34,32 @@ bool RelayBoard::shiftBit(bool bit)
     return data && rise && fall;
 }
 
-bool RelayBoard::WriteRelays(const RelayStates &relayState)
+LinkError RelayBoard::write(const RelayStates &states)
 {
     // The kernel raises RTS when the port opens; releasing it first gives the first clock pulse
     // its rising edge. Without it the board would take only seven bits and latch them one stage
     // short.
     bool ok = m_port.open() && m_port.setRts(false);
-    for (int channel = 8; ok && channel >= 1; --channel)
-        ok = shiftBit(relayState[channel - 1] == 1);
+    for (int channel = kChannelCount; ok && channel >= 1; --channel)
+        ok = shiftBit(states[channel]);
     ok = ok && m_port.transmit(kStrobe);
-    const QString error = ok ? QString() : m_port.errorString();
+    const LinkError error = ok ? LinkError() : m_port.error();
     m_port.close();
 
-    // Every tick writes a frame, so a lasting fault is logged once, and once again when it ends.
+    // Every tick writes a frame, so a lasting fault would otherwise flood the log.
     if (!ok && !m_failing)
-        qCWarning(lcRelayBoard) << "relay frame failed on port" << m_port.portNumber() << ":"
-                                << error;
+        qCWarning(lcRelayBoard).noquote()
+            << "relay frame failed on port" << m_port.portNumber() << "-" << error.text;
     else if (ok && m_failing)
-        qCInfo(lcRelayBoard) << "relay frames reach port" << m_port.portNumber() << "again";
+        qCInfo(lcRelayBoard) << "relay frames reach port" << m_port.portNumber();
     m_failing = !ok;
-    return ok;
+    return error;
 }
 
-void RelayBoard::WriteAllOff(const std::function<void(int channel)> &afterBit)
+LinkError RelayBoard::tryPort()
 {
-    if (!m_port.open()) {
-        m_port.close();
-        m_port.setPortNumber(m_port.portNumber() == 1 ? 2 : 1);
-        qCInfo(lcRelayBoard) << "moving to port" << m_port.portNumber();
-        m_port.open();
-    }
-    m_port.setRts(false);
-    for (int channel = 1; channel <= 8; ++channel) {
-        shiftBit(false);
-        if (afterBit)
-            afterBit(channel);
-    }
-    m_port.transmit(kStrobe);
+    if (!m_port.open())
+        return m_port.error();
     m_port.close();
+    return {};
 }

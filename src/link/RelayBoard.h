@@ -1,29 +1,27 @@
 #pragma once
 
-#include <array>
-#include <functional>
+#include "LinkError.h"
+#include "PerChannel.h"
 
 class Port;
 
-// Index 0 holds channel 1. Only the value 1 means "on".
-using RelayStates = std::array<int, 8>;
-
 // Puts relay frames on the wire: eight bits shifted in on DTR, clocked by RTS pulses, channel 8
-// first, then one character that latches them into the board's outputs.
+// first, then one character that latches them into the board's outputs. The port is opened for
+// each frame and closed after it.
 class RelayBoard
 {
 public:
     explicit RelayBoard(Port &port);
 
-    Port &port() const { return m_port; }
+    quint16 portNumber() const;
+    void setPortNumber(quint16 number);
 
-    // Writes the eight states; false if the frame did not reach the line. The port is closed
-    // afterwards either way.
-    bool WriteRelays(const RelayStates &relayState);
-
-    // Writes eight zeros, moving to the other port when the one in use cannot be opened. Every
-    // failure is ignored. afterBit(i) runs right after the zero of channel i has been shifted.
-    void WriteAllOff(const std::function<void(int channel)> &afterBit = {});
+    // Writes one frame of the eight states; the port is closed afterwards either way. A lasting
+    // failure is logged once, and once again when frames get through.
+    LinkError write(const RelayStates &states);
+    // Opens and closes the port in use without moving a line or sending anything, so the board
+    // keeps its outputs.
+    LinkError tryPort();
 
 private:
     bool shiftBit(bool bit);

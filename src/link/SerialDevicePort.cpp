@@ -32,18 +32,19 @@ QStringList SerialDevicePort::defaultDevices()
 #endif
 }
 
-bool SerialDevicePort::fail(const QString &error)
+bool SerialDevicePort::fail(LinkError::Reason reason, const QString &text)
 {
-    m_error = error;
+    m_error = {reason, text};
     return false;
 }
 
 bool SerialDevicePort::open()
 {
-    m_error.clear();
+    m_error = {};
     m_lineLevels = {};
     if (portNumber() < 1 || portNumber() > m_devices.size())
-        return fail(QStringLiteral("port %1 has no device").arg(portNumber()));
+        return fail(LinkError::Reason::OpenFailed,
+            QStringLiteral("port %1 has no device").arg(portNumber()));
 
     const QString device = m_devices.at(portNumber() - 1);
     // A frame toggles DTR and RTS and sends a character a hundred times a second, which on a
@@ -56,7 +57,8 @@ bool SerialDevicePort::open()
         m_deviceIsConsole = isConsole(device);
     }
     if (m_deviceIsConsole)
-        return fail(QStringLiteral("%1 is a system console, not a relay board").arg(device));
+        return fail(LinkError::Reason::ConsoleRefused,
+            QStringLiteral("%1 is a system console, not a relay board").arg(device));
     m_serial.setPortName(device);
     // Qt opens without waiting for carrier. It refuses a device that another Qt program holds
     // (its lock file, which stops root too) or that another user holds exclusively; a lock file
@@ -64,7 +66,7 @@ bool SerialDevicePort::open()
     if (!m_serial.open(QIODevice::WriteOnly)) {
         const QString error = m_serial.errorString();
         m_serial.close();
-        return fail(QStringLiteral("%1: %2").arg(device, error));
+        return fail(LinkError::Reason::OpenFailed, QStringLiteral("%1: %2").arg(device, error));
     }
     return true;
 }
@@ -91,7 +93,8 @@ void SerialDevicePort::close()
 bool SerialDevicePort::requireOpen()
 {
     // Qt would warn on every call; an all-off without a port makes 25 of them.
-    return m_serial.isOpen() || fail(QStringLiteral("port is not open"));
+    return m_serial.isOpen()
+        || fail(LinkError::Reason::LineFailed, QStringLiteral("port is not open"));
 }
 
 bool SerialDevicePort::setDtr(bool asserted)
@@ -122,12 +125,14 @@ bool SerialDevicePort::setLine(Line line, bool asserted)
     // frame; on a USB adapter each request is a transfer of its own.
     int bits = line == Line::Dtr ? TIOCM_DTR : TIOCM_RTS;
     if (::ioctl(m_serial.handle(), asserted ? TIOCMBIS : TIOCMBIC, &bits) == -1)
-        return fail(QStringLiteral("%1: %2").arg(name, qt_error_string(errno)));
+        return fail(LinkError::Reason::LineFailed,
+            QStringLiteral("%1: %2").arg(name, qt_error_string(errno)));
 #else
     const bool set = line == Line::Dtr ? m_serial.setDataTerminalReady(asserted)
                                        : m_serial.setRequestToSend(asserted);
     if (!set)
-        return fail(QStringLiteral("%1: %2").arg(name, m_serial.errorString()));
+        return fail(LinkError::Reason::LineFailed,
+            QStringLiteral("%1: %2").arg(name, m_serial.errorString()));
 #endif
     level = asserted;
     return true;
@@ -139,7 +144,8 @@ bool SerialDevicePort::transmit(const QByteArray &data)
         return false;
     // Qt keeps written bytes in its own buffer until flush(), and close() would drop them.
     if (m_serial.write(data) != data.size() || !m_serial.flush())
-        return fail(QStringLiteral("write: %1").arg(m_serial.errorString()));
+        return fail(LinkError::Reason::TransmitFailed,
+            QStringLiteral("write: %1").arg(m_serial.errorString()));
     return waitUntilSent();
 }
 
@@ -155,12 +161,13 @@ bool SerialDevicePort::waitUntilSent()
     for (;;) {
         int pending = 0;
         if (::ioctl(fd, TIOCOUTQ, &pending) == -1)
-            return fail(QStringLiteral("TIOCOUTQ: %1").arg(qt_error_string(errno)));
+            return fail(LinkError::Reason::TransmitFailed,
+                QStringLiteral("TIOCOUTQ: %1").arg(qt_error_string(errno)));
         if (pending == 0)
             break;
         if (std::chrono::nanoseconds(elapsed.nsecsElapsed()) > kDrainLimit) {
             ::tcflush(fd, TCOFLUSH);
-            return fail(
+            return fail(LinkError::Reason::TransmitFailed,
                 QStringLiteral("output did not drain within %1 us").arg(kDrainLimit.count()));
         }
         QThread::usleep(100);
@@ -172,7 +179,7 @@ bool SerialDevicePort::waitUntilSent()
     const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(kDrainLimit);
     if (m_serial.bytesToWrite() > 0 && !m_serial.waitForBytesWritten(int(limit.count()) + 1)) {
         m_serial.clear(QSerialPort::Output);
-        return fail(QStringLiteral("output did not drain"));
+        return fail(LinkError::Reason::TransmitFailed, QStringLiteral("output did not drain"));
     }
     return true;
 #endif

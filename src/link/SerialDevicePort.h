@@ -31,7 +31,7 @@ public:
     bool setDtr(bool asserted) override;
     bool setRts(bool asserted) override;
     bool transmit(const QByteArray &data) override;
-    QString errorString() const override { return m_error; }
+    LinkError error() const override { return m_error; }
 
     // 9600 baud, 8N1: ten bit times a character.
     static constexpr std::chrono::microseconds kCharacterTime {1042};
@@ -42,7 +42,7 @@ private:
     enum class Line { Dtr, Rts };
 
     bool setLine(Line line, bool asserted);
-    bool fail(const QString &error);
+    bool fail(LinkError::Reason reason, const QString &text);
     bool requireOpen();
     bool waitUntilSent();
     bool isConsole(const QString &device) const;
@@ -52,7 +52,7 @@ private:
     QString m_checkedDevice;
     bool m_deviceIsConsole = false;
     QSerialPort m_serial;
-    QString m_error;
+    LinkError m_error;
     // DTR and RTS as this opening last set them; empty until then.
     std::array<std::optional<bool>, 2> m_lineLevels;
 };

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QRect>
 
-// The units the windows are designed in: positions in twips and colours as 0x00BBGGRR values.
+// The units the windows are designed in: positions in twips, colours as 0x00BBGGRR values, and
+// fonts in the faces and sizes of the design.
 namespace DesignUnits {
 constexpr int kTwipsPerPixel = 15;
 
@@ -22,5 +24,16 @@ constexpr QRect pixels(const QRect &twips)
 inline QColor colour(quint32 bgr)
 {
     return QColor(int(bgr & 0xff), int(bgr >> 8 & 0xff), int(bgr >> 16 & 0xff));
+}
+
+// Where the face is missing, fontconfig picks a sans-serif one that keeps bold and underline.
+inline QFont font(const QString &family, bool bold = false, bool underline = false)
+{
+    QFont font(family);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(8.25);
+    font.setBold(bold);
+    font.setUnderline(underline);
+    return font;
 }
 } // namespace DesignUnits

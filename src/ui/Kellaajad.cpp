@@ -1,238 +1,130 @@
 #include "Kellaajad.h"
 
-#include "DesignUnits.h"
+#include "CriticalMessage.h"
+#include "FormBuilder.h"
 #include "Module1.h"
-#include "Port.h"
+#include "ScheduleConfirmation.h"
 
 #include <QComboBox>
-#include <QGroupBox>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTimeEdit>
 
-#include <map>
-
 namespace {
-
-using DesignUnits::pixels;
-
 constexpr QRect kClientArea {0, 0, 5280, 5445};
-
-// Positions and sizes in twips. Same places in every channel panel, relative to the panel.
-constexpr int kPanelWidth = 2055;
-constexpr int kPanelHeight = 1335;
-constexpr QRect kSwitchOnLabel {120, 360, 615, 255};
-constexpr QRect kSwitchOnPicker {720, 360, 1215, 375};
-constexpr QRect kSwitchOffLabel {120, 840, 495, 255};
-constexpr QRect kSwitchOffPicker {720, 840, 1215, 375};
 
 // 0x00BBGGRR, like the lamps of the main window.
 constexpr quint32 kSwitchOnColour = 255; // red, as a lamp that is on
 constexpr quint32 kSwitchOffColour = 49152; // a darker green than a lamp that is off
 
-const QString kTimeFormat = QStringLiteral("HH:mm:ss");
-
-// Where a face is missing, fontconfig picks a sans-serif one that keeps bold and underline.
-QFont captionFont(const QString &family)
+struct PanelRow
 {
-    QFont font(family);
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(8.25);
-    font.setBold(true);
-    font.setUnderline(true);
-    return font;
-}
+    const char *switchOnLabel;
+    const char *switchOffLabel;
+    const char *caption;
+    QPoint twips;
+    int switchOnTab;
+    int switchOffTab;
+};
 
-QLabel *rowLabel(
-    QWidget *panel, const char *name, const QRect &rect, const QString &text, quint32 colour)
+// Row n - 1 is channel n, in frame Frame<n>. The label names and the tab order do not follow the
+// channels: in channel 1 the switch-on picker comes first, in the others the switch-off picker.
+const PanelRow kPanels[] = {
+    {"Label3", "Label4", "Relee 1", {0, 0}, 4, 5},
+    {"Label2", "Label1", "Relee 2", {0, 1320}, 9, 8},
+    {"Label6", "Label5", "Relee3", {0, 2640}, 14, 13},
+    {"Label8", "Label7", "Relee 4", {0, 3960}, 19, 18},
+    {"Label9", "Label10", "Relee 5", {2160, 0}, 24, 23},
+    {"Label11", "Label12", "Relee 6", {2160, 1320}, 29, 28},
+    {"Label13", "Label14", "Relee 7", {2160, 2640}, 34, 33},
+    {"Label15", "Label16", "Relee 8", {2160, 3960}, 39, 38},
+};
+
+// The list index of an entry is the port number it stands for; "---" is no port at all.
+const QString kPortEntries[]
+    = {QStringLiteral("---"), QStringLiteral("Com1"), QStringLiteral("Com2")};
+
+QLabel *rowLabel(FormBuilder &form, QWidget *frame, const FormBuilder::Row &row, quint32 colour)
 {
-    auto *label = new QLabel(text, panel);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(pixels(rect));
-    label->setFont(captionFont(QStringLiteral("Arial")));
+    auto *label = form.add<QLabel>(frame, row);
+    label->setFont(DesignUnits::font(QStringLiteral("Arial"), true, true));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, DesignUnits::colour(colour));
     label->setPalette(palette);
     return label;
 }
 
-QTimeEdit *picker(QWidget *panel, const QString &name, const QRect &rect)
+QTimeEdit *picker(FormBuilder &form, QWidget *frame, const FormBuilder::Row &row)
 {
-    auto *edit = new QTimeEdit(panel);
-    edit->setObjectName(name);
-    edit->setAccessibleName(name);
-    edit->setGeometry(pixels(rect));
-    edit->setDisplayFormat(kTimeFormat);
+    auto *edit = form.add<QTimeEdit>(frame, row);
+    edit->setDisplayFormat(QStringLiteral("HH:mm:ss"));
     return edit;
 }
-
-using TabStops = std::map<int, QWidget *>;
-
-struct Panel
-{
-    struct Label
-    {
-        const char *name;
-        int tabIndex;
-    };
-    const char *frame;
-    const char *caption;
-    int left;
-    int top;
-    int tabIndex;
-    Label switchOnLabel;
-    Label switchOffLabel;
-    int switchOnTabIndex;
-    int switchOffTabIndex;
-};
-
-// Row n - 1 is channel n. The label names and the tab order do not follow the channels.
-const Panel kPanels[] = {
-    {"Frame1", "Relee 1", 0, 0, 0, {"Label3", 1}, {"Label4", 2}, 4, 5},
-    {"Frame2", "Relee 2", 0, 1320, 7, {"Label2", 11}, {"Label1", 10}, 9, 8},
-    {"Frame3", "Relee3", 0, 2640, 12, {"Label6", 16}, {"Label5", 15}, 14, 13},
-    {"Frame4", "Relee 4", 0, 3960, 17, {"Label8", 21}, {"Label7", 20}, 19, 18},
-    {"Frame5", "Relee 5", 2160, 0, 22, {"Label9", 25}, {"Label10", 26}, 24, 23},
-    {"Frame6", "Relee 6", 2160, 1320, 27, {"Label11", 30}, {"Label12", 31}, 29, 28},
-    {"Frame7", "Relee 7", 2160, 2640, 32, {"Label13", 35}, {"Label14", 36}, 34, 33},
-    {"Frame8", "Relee 8", 2160, 3960, 37, {"Label15", 40}, {"Label16", 41}, 39, 38},
-};
-
-struct Pickers
-{
-    QTimeEdit *switchOn;
-    QTimeEdit *switchOff;
-};
-
-Pickers buildPanel(QWidget *dialog, int channel, const Panel &panel, TabStops &tabStops)
-{
-    auto *frame = new QGroupBox(QLatin1String(panel.caption), dialog);
-    frame->setObjectName(QLatin1String(panel.frame));
-    frame->setGeometry(pixels({panel.left, panel.top, kPanelWidth, kPanelHeight}));
-    tabStops[panel.tabIndex] = frame;
-
-    tabStops[panel.switchOnLabel.tabIndex] = rowLabel(
-        frame, panel.switchOnLabel.name, kSwitchOnLabel, QStringLiteral("Sisse"), kSwitchOnColour);
-    tabStops[panel.switchOffLabel.tabIndex] = rowLabel(frame, panel.switchOffLabel.name,
-        kSwitchOffLabel, QStringLiteral("Välja"), kSwitchOffColour);
-
-    const QString relee = QStringLiteral("Relee%1").arg(channel);
-    const Pickers pickers {picker(frame, relee + QStringLiteral("Sisse"), kSwitchOnPicker),
-        picker(frame, relee + QStringLiteral("Valja"), kSwitchOffPicker)};
-    tabStops[panel.switchOnTabIndex] = pickers.switchOn;
-    tabStops[panel.switchOffTabIndex] = pickers.switchOff;
-    return pickers;
-}
-
-struct SideControl
-{
-    enum Kind { Label, List, Button };
-    const char *name;
-    Kind kind;
-    QRect rect;
-    const char *caption;
-    const char *toolTip;
-    int tabIndex;
-};
-
-const SideControl kSideControls[] = {
-    {"PortLabel", SideControl::Label, {4320, 120, 855, 255}, "Sideport", nullptr, 42},
-    {"PortCombo", SideControl::List, {4320, 480, 855, 315}, nullptr, "Sidepordi valik", 43},
-    {"ComCancel", SideControl::Button, {4320, 4680, 855, 255}, "&Ei !!!",
-        "Väljumine ilma muutusteta", 6},
-    {"ComOK", SideControl::Button, {4320, 5040, 855, 255}, "&Sobib", "Välju ja salvesta muutused",
-        3},
-};
-
-void buildSideControls(QWidget *dialog, TabStops &tabStops)
-{
-    for (const SideControl &control : kSideControls) {
-        const QString caption = QString::fromUtf8(control.caption);
-        QWidget *widget = nullptr;
-        switch (control.kind) {
-        case SideControl::Label: {
-            auto *label = new QLabel(caption, dialog);
-            label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-            label->setFont(captionFont(QStringLiteral("MS Sans Serif")));
-            widget = label;
-            break;
-        }
-        case SideControl::List: {
-            auto *list = new QComboBox(dialog);
-            // At its designed width the list fits "Com1" only in a face as narrow as the
-            // dialog fonts of its time; a wider default face cut the digit off, and with it the
-            // only difference between the two ports.
-            QFont narrow(QStringLiteral("Arial"));
-            narrow.setStyleHint(QFont::SansSerif);
-            narrow.setPointSizeF(8.25);
-            list->setFont(narrow);
-            list->setAccessibleName(QLatin1String(control.name));
-            widget = list;
-            break;
-        }
-        case SideControl::Button:
-            widget = new QPushButton(caption, dialog);
-            break;
-        }
-        widget->setObjectName(QLatin1String(control.name));
-        widget->setGeometry(pixels(control.rect));
-        if (control.toolTip)
-            widget->setToolTip(QString::fromUtf8(control.toolTip));
-        tabStops[control.tabIndex] = widget;
-    }
-}
-
-// The list index of an entry is the port number it stands for; "---" is no port at all.
-const QString kPortEntries[]
-    = {QStringLiteral("---"), QStringLiteral("Com1"), QStringLiteral("Com2")};
-
 } // namespace
 
 const QString Kellaajad::kActivationFailed
     = QStringLiteral("Valitud pordi aktiveerimine ei õnnestunud");
 
-Kellaajad::Kellaajad(Module1 &store, Port &port, QWidget *parent)
+Kellaajad::Kellaajad(ScheduleConfirmation &confirmation, QWidget *parent)
     : QDialog(parent)
-    , m_confirmation(store, port)
+    , m_confirmation(confirmation)
 {
     setObjectName(QStringLiteral("Kellaajad"));
     setWindowTitle(QStringLiteral("Relvoog - autoreziimi kellaaegade seadmine"));
-    setFixedSize(pixels(kClientArea).size());
+    setFixedSize(DesignUnits::pixels(kClientArea).size());
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    buildControls();
+    load();
+}
 
-    TabStops tabStops;
-    for (int channel = 1; channel <= 8; ++channel) {
-        const Pickers pickers = buildPanel(this, channel, kPanels[channel - 1], tabStops);
-        m_switchOn[channel - 1] = pickers.switchOn;
-        m_switchOff[channel - 1] = pickers.switchOff;
-        pickers.switchOn->installEventFilter(this);
-        pickers.switchOff->installEventFilter(this);
+void Kellaajad::buildControls()
+{
+    FormBuilder form;
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        const PanelRow &row = kPanels[channel - 1];
+        const QString n = QString::number(channel);
+        auto *frame = form.add<QGroupBox>(this,
+            {QStringLiteral("Frame") + n, {row.twips, QSize(2055, 1335)},
+                QString::fromUtf8(row.caption)});
+        rowLabel(form, frame,
+            {QLatin1String(row.switchOnLabel), {120, 360, 615, 255}, QStringLiteral("Sisse")},
+            kSwitchOnColour);
+        rowLabel(form, frame,
+            {QLatin1String(row.switchOffLabel), {120, 840, 495, 255}, QStringLiteral("Välja")},
+            kSwitchOffColour);
+        m_switchOn[channel] = picker(form, frame,
+            {QStringLiteral("Relee%1Sisse").arg(channel), {720, 360, 1215, 375}, {}, {},
+                row.switchOnTab});
+        m_switchOff[channel] = picker(form, frame,
+            {QStringLiteral("Relee%1Valja").arg(channel), {720, 840, 1215, 375}, {}, {},
+                row.switchOffTab});
+        m_switchOn[channel]->installEventFilter(this);
+        m_switchOff[channel]->installEventFilter(this);
     }
-    buildSideControls(this, tabStops);
 
-    // Frames and labels have tab indices too, but only controls that take focus join the chain.
-    QWidget *previous = nullptr;
-    for (const auto &[tabIndex, widget] : tabStops) {
-        Q_UNUSED(tabIndex);
-        if (!(widget->focusPolicy() & Qt::TabFocus))
-            continue;
-        if (previous)
-            setTabOrder(previous, widget);
-        previous = widget;
-    }
-
-    m_portCombo = findChild<QComboBox *>(QStringLiteral("PortCombo"));
-    auto *ok = findChild<QPushButton *>(QStringLiteral("ComOK"));
+    auto *caption = form.add<QLabel>(
+        this, {QStringLiteral("PortLabel"), {4320, 120, 855, 255}, QStringLiteral("Sideport")});
+    caption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    caption->setFont(DesignUnits::font(QStringLiteral("MS Sans Serif"), true, true));
+    m_portCombo = form.add<QComboBox>(this,
+        {QStringLiteral("PortCombo"), {4320, 480, 855, 315}, {}, QStringLiteral("Sidepordi valik"),
+            43});
+    // At its designed width the list fits "Com1" only in a face as narrow as the dialog fonts of
+    // its time; a wider default face cut the digit off, and with it the only difference between
+    // the two ports.
+    m_portCombo->setFont(DesignUnits::font(QStringLiteral("Arial")));
+    auto *cancel = form.add<QPushButton>(this,
+        {QStringLiteral("ComCancel"), {4320, 4680, 855, 255}, QStringLiteral("&Ei !!!"),
+            QStringLiteral("Väljumine ilma muutusteta"), 6});
+    auto *ok = form.add<QPushButton>(this,
+        {QStringLiteral("ComOK"), {4320, 5040, 855, 255}, QStringLiteral("&Sobib"),
+            QStringLiteral("Välju ja salvesta muutused"), 3});
     ok->setDefault(true);
     // First in the tab order, so that Enter confirms at once.
-    ok->setFocus();
-    connect(ok, &QPushButton::clicked, this, &Kellaajad::confirm);
-    connect(findChild<QPushButton *>(QStringLiteral("ComCancel")), &QPushButton::clicked, this,
-        &QDialog::reject);
+    form.chainTabs();
 
-    load(store, port);
+    connect(ok, &QPushButton::clicked, this, &Kellaajad::confirm);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 bool Kellaajad::eventFilter(QObject *watched, QEvent *event)
@@ -253,35 +145,34 @@ bool Kellaajad::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-void Kellaajad::load(const Module1 &store, const Port &port)
+void Kellaajad::load()
 {
     // An empty slot shows as midnight and comes back as midnight, which the store counts as
     // empty too.
     const auto shown = [](QTime slot) { return slot.isValid() ? slot : QTime(0, 0); };
-    for (int channel = 1; channel <= 8; ++channel) {
-        m_switchOn[channel - 1]->setTime(shown(store.SwitchOnTime(channel)));
-        m_switchOff[channel - 1]->setTime(shown(store.SwitchOffTime(channel)));
+    const Module1 &store = m_confirmation.store();
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        m_switchOn[channel]->setTime(shown(store.SwitchOnTime(channel)));
+        m_switchOff[channel]->setTime(shown(store.SwitchOffTime(channel)));
     }
     for (const QString &entry : kPortEntries)
         m_portCombo->addItem(entry);
-    m_portCombo->setCurrentIndex(port.portNumber());
+    m_portCombo->setCurrentIndex(m_confirmation.portNumber());
 }
 
 void Kellaajad::confirm()
 {
-    std::array<QTime, 8> switchOn;
-    std::array<QTime, 8> switchOff;
-    for (int i = 0; i < 8; ++i) {
-        switchOn[i] = m_switchOn[i]->time();
-        switchOff[i] = m_switchOff[i]->time();
+    PerChannel<QTime> switchOn;
+    PerChannel<QTime> switchOff;
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        switchOn[channel] = m_switchOn[channel]->time();
+        switchOff[channel] = m_switchOff[channel]->time();
     }
     // An empty selection names no port, which the trial refuses like "---".
     const auto chosenPort = quint16(qMax(0, m_portCombo->currentIndex()));
-    if (m_confirmation.confirm(switchOn, switchOff, chosenPort)) {
+    if (!m_confirmation.confirm(switchOn, switchOff, chosenPort).failed()) {
         accept();
         return;
     }
-    QMessageBox box(
-        QMessageBox::Critical, QStringLiteral("Relvoog"), kActivationFailed, QMessageBox::Ok, this);
-    box.exec();
+    showCriticalMessage(this, kActivationFailed);
 }

@@ -1,21 +1,18 @@
 #include "Peavorm.h"
 
+#include "ChannelControl.h"
+#include "CriticalMessage.h"
 #include "DesignUnits.h"
-#include "Indicators.h"
+#include "FormBuilder.h"
 #include "Kellaajad.h"
 #include "Lamp.h"
-#include "Port.h"
+#include "ScheduleClock.h"
+#include "ScheduleConfirmation.h"
 
 #include <QCloseEvent>
-#include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
-
-#include <algorithm>
-#include <vector>
 
 // Resources of a static library have to be registered by name, outside any namespace.
 static void initPictures()
@@ -24,292 +21,163 @@ static void initPictures()
 }
 
 namespace {
-const char kCaption[] = "Relvoog - 0.2";
-const char kMessageTitle[] = "Relvoog";
 constexpr QRect kClientArea(0, 0, 5250, 2715);
 
-struct Picture
-{
-    const char *file;
-    const char *smallFile; // optional second size of the same picture
-    QSize size;
-};
-const Picture kWindowIcon {":/pictures/window-32.xpm", ":/pictures/window-16.xpm", {32, 32}};
-const Picture kStopSign {":/pictures/stop-32.xpm", ":/pictures/stop-16.xpm", {32, 32}};
-const Picture kClock {":/pictures/clock.xpm", nullptr, {24, 22}};
-
-enum class Kind { Button, PictureButton, StateLamp, AutoLamp, StatusLabel };
-
-// One control as designed: rectangle in twips relative to its container, texts in UTF-8.
-struct ControlRow
-{
-    Kind kind;
-    const char *name;
-    QRect twips;
-    const char *caption;
-    const char *tooltip;
-    const Picture *picture;
-    int tabIndex;
-    Qt::Alignment alignment;
-};
-
-// The four controls inside every channel panel, relative to the panel. The channel completes
-// their names, and their tab indexes come from the panel's row.
-const ControlRow kPanelControls[] = {
-    {Kind::Button, "Relee", {120, 240, 375, 375}, "S", "Väljundi sisse/välja lülitamine", nullptr,
-        -1, {}},
-    {Kind::PictureButton, "Auto", {480, 240, 375, 375}, "", "Väljundi juhtimine kella järgi",
-        &kClock, -1, {}},
-    {Kind::AutoLamp, "LEDAUTO", {960, 240, 255, 135}, "", "", nullptr, -1, {}},
-    {Kind::StateLamp, "LED", {960, 480, 255, 135}, "", "", nullptr, -1, {}},
-};
+// 0x00BBGGRR values.
+constexpr quint32 kLampOn = 255; // red
+constexpr quint32 kLampOff = 65280; // green
+constexpr quint32 kLampCreated = 49152; // darker green, only until the load step
+constexpr quint32 kBlue = 16711680; // the automatic-mode lamps and the status line
 
 struct PanelRow
 {
     const char *frame;
     const char *caption;
-    int channel;
     QRect twips;
-    int frameTab;
     int switchTab;
     int autoTab;
 };
 
-// The frames' names do not follow the channels; their captions do.
+// Row n - 1 is channel n. The frames' names do not follow the channels; their captions do.
 const PanelRow kPanels[] = {
-    {"Frame2", "Relee 1", 1, {120, 120, 1455, 735}, 3, 5, 4},
-    {"Frame4", "Relee 2", 2, {1800, 120, 1455, 735}, 9, 11, 10},
-    {"Frame7", "Relee 3", 3, {3480, 120, 1455, 735}, 18, 20, 19},
-    {"Frame1", "Relee 4", 4, {120, 840, 1455, 735}, 0, 1, 2},
-    {"Frame5", "Relee 5", 5, {1800, 840, 1455, 735}, 12, 14, 13},
-    {"Frame8", "Relee 6", 6, {3480, 840, 1455, 735}, 21, 23, 22},
-    {"Frame3", "Relee 7", 7, {120, 1680, 1455, 735}, 6, 8, 7},
-    {"Frame6", "Relee 8", 8, {1800, 1680, 1455, 735}, 15, 17, 16},
+    {"Frame2", "Relee 1", {120, 120, 1455, 735}, 5, 4},
+    {"Frame4", "Relee 2", {1800, 120, 1455, 735}, 11, 10},
+    {"Frame7", "Relee 3", {3480, 120, 1455, 735}, 20, 19},
+    {"Frame1", "Relee 4", {120, 840, 1455, 735}, 1, 2},
+    {"Frame5", "Relee 5", {1800, 840, 1455, 735}, 14, 13},
+    {"Frame8", "Relee 6", {3480, 840, 1455, 735}, 23, 22},
+    {"Frame3", "Relee 7", {120, 1680, 1455, 735}, 8, 7},
+    {"Frame6", "Relee 8", {1800, 1680, 1455, 735}, 17, 16},
 };
 
-constexpr Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignTop;
-constexpr Qt::Alignment kCentred = Qt::AlignHCenter | Qt::AlignTop;
-
-// Controls placed on the window itself. Label1's box reaches into Kell's; it comes after Kell
-// so that its own text stays on top.
-const ControlRow kWindowControls[] = {
-    {Kind::PictureButton, "ComOFF", {4320, 1800, 615, 615}, "", "Lülitab kõik releed välja!",
-        &kStopSign, 24, {}},
-    {Kind::Button, "ComLisad", {3480, 1800, 735, 255}, "Seaded",
-        "Lülitamise kellaaegade ja pordi seadmine", nullptr, 25, {}},
-    {Kind::Button, "ComLopp", {3480, 2160, 735, 255}, "Lõpp", "Töö lõpetamine", nullptr, 26, {}},
-    {Kind::StatusLabel, "Kell", {480, 2520, 1455, 255}, "00:00:00", "", nullptr, 27, kCentred},
-    {Kind::StatusLabel, "Label1", {240, 2520, 495, 255}, "Täna:", "", nullptr, 29, kLeft},
-    {Kind::StatusLabel, "Kuupaev", {1800, 2520, 975, 255}, "00-00-0000", "", nullptr, 28, kLeft},
-    {Kind::StatusLabel, "Label2", {3360, 2520, 375, 255}, "Port:", "", nullptr, 30, kLeft},
-    {Kind::StatusLabel, "PortLabel", {3840, 2520, 255, 255}, "", "", nullptr, 31, kLeft},
-};
-
-using TabStops = std::vector<std::pair<int, QWidget *>>;
-
-QIcon loadPicture(const Picture &picture)
+QIcon picture(const QString &file, const QString &smallFile = {})
 {
-    QIcon icon(QString::fromLatin1(picture.file));
-    if (picture.smallFile)
-        icon.addFile(QString::fromLatin1(picture.smallFile));
+    QIcon icon(file);
+    if (!smallFile.isEmpty())
+        icon.addFile(smallFile);
     return icon;
 }
 
-QFont statusFont()
+QLabel *statusLabel(FormBuilder &form, QWidget *parent, const FormBuilder::Row &row,
+    Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop)
 {
-    // Where Arial is missing, fontconfig falls back to a metric-compatible face.
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(8.25);
-    font.setBold(true);
-    return font;
-}
-
-QWidget *createControl(const ControlRow &row, const QString &name, QWidget *parent)
-{
-    QWidget *control = nullptr;
-    switch (row.kind) {
-    case Kind::Button:
-    case Kind::PictureButton: {
-        auto *button = new QPushButton(QString::fromUtf8(row.caption), parent);
-        if (row.picture) {
-            button->setIcon(loadPicture(*row.picture));
-            // The style's default icon size would shrink the pictures.
-            button->setIconSize(row.picture->size);
-        }
-        control = button;
-        break;
-    }
-    case Kind::StateLamp:
-    case Kind::AutoLamp: {
-        auto *lamp = new Lamp(parent);
-        const bool state = row.kind == Kind::StateLamp;
-        lamp->setBackColour(state ? Indicators::kLampCreated : Indicators::kAutoLamp);
-        lamp->setOpaque(state);
-        control = lamp;
-        break;
-    }
-    case Kind::StatusLabel: {
-        auto *label = new QLabel(QString::fromUtf8(row.caption), parent);
-        label->setFont(statusFont());
-        label->setAlignment(row.alignment);
-        label->setTextFormat(Qt::PlainText);
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, DesignUnits::colour(Indicators::kAutoLamp));
-        label->setPalette(palette);
-        label->setAutoFillBackground(true);
-        control = label;
-        break;
-    }
-    }
-    control->setObjectName(name);
-    control->setAccessibleName(name);
-    control->setGeometry(DesignUnits::pixels(row.twips));
-    control->setToolTip(QString::fromUtf8(row.tooltip));
-    return control;
-}
-
-struct Panel
-{
-    QPushButton *switchButton;
-    QPushButton *autoButton;
-    Lamp *autoLamp;
-    Lamp *stateLamp;
-};
-
-Panel buildPanel(const PanelRow &row, QWidget *window, TabStops &tabStops)
-{
-    auto *frame = new QGroupBox(QString::fromUtf8(row.caption), window);
-    frame->setObjectName(QString::fromLatin1(row.frame));
-    frame->setAccessibleName(frame->objectName());
-    frame->setGeometry(DesignUnits::pixels(row.twips));
-
-    Panel panel {};
-    for (const ControlRow &control : kPanelControls) {
-        // The automatic-mode lamps form an array indexed from 0; the other controls carry the
-        // channel itself.
-        const int suffix = control.kind == Kind::AutoLamp ? row.channel - 1 : row.channel;
-        QWidget *widget = createControl(
-            control, QString::fromLatin1(control.name) + QString::number(suffix), frame);
-        switch (control.kind) {
-        case Kind::Button:
-            panel.switchButton = static_cast<QPushButton *>(widget);
-            tabStops.emplace_back(row.switchTab, widget);
-            break;
-        case Kind::PictureButton:
-            panel.autoButton = static_cast<QPushButton *>(widget);
-            tabStops.emplace_back(row.autoTab, widget);
-            break;
-        case Kind::AutoLamp:
-            panel.autoLamp = static_cast<Lamp *>(widget);
-            widget->setProperty("index", suffix);
-            break;
-        case Kind::StateLamp:
-            panel.stateLamp = static_cast<Lamp *>(widget);
-            break;
-        case Kind::StatusLabel:
-            break;
-        }
-    }
-    tabStops.emplace_back(row.frameTab, frame);
-    return panel;
+    auto *label = form.add<QLabel>(parent, row);
+    label->setFont(DesignUnits::font(QStringLiteral("Arial"), true));
+    label->setAlignment(alignment);
+    label->setTextFormat(Qt::PlainText);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, DesignUnits::colour(kBlue));
+    label->setPalette(palette);
+    label->setAutoFillBackground(true);
+    return label;
 }
 } // namespace
 
-Peavorm::Peavorm(Port &port, ScheduleClock::Clock now, QWidget *parent)
+Peavorm::Peavorm(ChannelControl &channels, ScheduleClock &clock, ScheduleConfirmation &confirmation,
+    QWidget *parent)
     : QWidget(parent)
-    , m_board(port)
-    , m_channels(m_board, m_module1, *this)
+    , m_channels(channels)
+    , m_clock(clock)
+    , m_confirmation(confirmation)
 {
     initPictures();
     buildControls();
     bindCommands();
-
-    m_channels.load();
-    // Timer1 runs from here on, but its first tick waits for the event loop, after the window
-    // has been shown.
-    m_scheduleClock = std::make_unique<ScheduleClock>(m_channels, m_module1, *this, std::move(now));
-    m_scheduleClock->start();
 }
-
-Peavorm::~Peavorm() = default;
 
 void Peavorm::buildControls()
 {
     setObjectName(QStringLiteral("Peavorm"));
-    setWindowTitle(QString::fromUtf8(kCaption));
-    setWindowIcon(loadPicture(kWindowIcon));
+    setWindowTitle(QStringLiteral("Relvoog - " RELVOOG_VERSION));
+    setWindowIcon(picture(
+        QStringLiteral(":/pictures/window-32.xpm"), QStringLiteral(":/pictures/window-16.xpm")));
     setFixedSize(DesignUnits::pixels(kClientArea).size());
 
-    TabStops tabStops;
-    for (const PanelRow &row : kPanels) {
-        const Panel panel = buildPanel(row, this, tabStops);
-        const int i = row.channel - 1;
-        m_switchButtons[i] = panel.switchButton;
-        m_autoButtons[i] = panel.autoButton;
-        m_autoLamps[i] = panel.autoLamp;
-        m_stateLamps[i] = panel.stateLamp;
+    FormBuilder form;
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        const PanelRow &row = kPanels[channel - 1];
+        auto *frame = form.add<QGroupBox>(
+            this, {QLatin1String(row.frame), row.twips, QString::fromUtf8(row.caption)});
+        const QString n = QString::number(channel);
+        ChannelPanel &panel = m_panels[channel];
+        panel.switchButton = form.add<QPushButton>(frame,
+            {QStringLiteral("Relee") + n, {120, 240, 375, 375}, QStringLiteral("S"),
+                QStringLiteral("Väljundi sisse/välja lülitamine"), row.switchTab});
+        panel.autoButton = form.add<QPushButton>(frame,
+            {QStringLiteral("Auto") + n, {480, 240, 375, 375}, {},
+                QStringLiteral("Väljundi juhtimine kella järgi"), row.autoTab});
+        panel.autoButton->setIcon(picture(QStringLiteral(":/pictures/clock.xpm")));
+        // The style's default icon size would shrink the pictures.
+        panel.autoButton->setIconSize({24, 22});
+        // The automatic-mode lamps form an array indexed from 0.
+        panel.autoLamp = form.add<Lamp>(frame,
+            {QStringLiteral("LEDAUTO") + QString::number(channel - 1), {960, 240, 255, 135}});
+        panel.autoLamp->setProperty("index", channel - 1);
+        panel.autoLamp->setBackColour(kBlue);
+        panel.stateLamp = form.add<Lamp>(frame, {QStringLiteral("LED") + n, {960, 480, 255, 135}});
+        panel.stateLamp->setBackColour(kLampCreated);
+        panel.stateLamp->setOpaque(true);
     }
-    for (const ControlRow &row : kWindowControls)
-        tabStops.emplace_back(
-            row.tabIndex, createControl(row, QString::fromLatin1(row.name), this));
 
-    m_comOff = findChild<QPushButton *>(QStringLiteral("ComOFF"), Qt::FindDirectChildrenOnly);
-    m_comLisad = findChild<QPushButton *>(QStringLiteral("ComLisad"), Qt::FindDirectChildrenOnly);
-    m_comLopp = findChild<QPushButton *>(QStringLiteral("ComLopp"), Qt::FindDirectChildrenOnly);
-    m_kell = findChild<QLabel *>(QStringLiteral("Kell"), Qt::FindDirectChildrenOnly);
-    m_kuupaev = findChild<QLabel *>(QStringLiteral("Kuupaev"), Qt::FindDirectChildrenOnly);
-    m_portLabel = findChild<QLabel *>(QStringLiteral("PortLabel"), Qt::FindDirectChildrenOnly);
+    m_comOff = form.add<QPushButton>(this,
+        {QStringLiteral("ComOFF"), {4320, 1800, 615, 615}, {},
+            QStringLiteral("Lülitab kõik releed välja!"), 24});
+    m_comOff->setIcon(picture(
+        QStringLiteral(":/pictures/stop-32.xpm"), QStringLiteral(":/pictures/stop-16.xpm")));
+    m_comOff->setIconSize({32, 32});
+    m_comLisad = form.add<QPushButton>(this,
+        {QStringLiteral("ComLisad"), {3480, 1800, 735, 255}, QStringLiteral("Seaded"),
+            QStringLiteral("Lülitamise kellaaegade ja pordi seadmine"), 25});
+    m_comLopp = form.add<QPushButton>(this,
+        {QStringLiteral("ComLopp"), {3480, 2160, 735, 255}, QStringLiteral("Lõpp"),
+            QStringLiteral("Töö lõpetamine"), 26});
 
-    // Frames and labels hold tab indexes too but take no focus; only the buttons are chained.
-    std::sort(tabStops.begin(), tabStops.end(),
-        [](const auto &a, const auto &b) { return a.first < b.first; });
-    QWidget *previous = nullptr;
-    for (const auto &[tabIndex, control] : tabStops) {
-        if (control->focusPolicy() == Qt::NoFocus)
-            continue;
-        if (previous)
-            QWidget::setTabOrder(previous, control);
-        else
-            control->setFocus(Qt::OtherFocusReason); // the first stop has the focus at start
-        previous = control;
-    }
+    m_kell = statusLabel(form, this,
+        {QStringLiteral("Kell"), {480, 2520, 1455, 255}, QStringLiteral("00:00:00")},
+        Qt::AlignHCenter | Qt::AlignTop);
+    // Label1's box reaches into Kell's; it comes after Kell so that its own text stays on top.
+    statusLabel(
+        form, this, {QStringLiteral("Label1"), {240, 2520, 495, 255}, QStringLiteral("Täna:")});
+    m_kuupaev = statusLabel(form, this,
+        {QStringLiteral("Kuupaev"), {1800, 2520, 975, 255}, QStringLiteral("00-00-0000")});
+    statusLabel(
+        form, this, {QStringLiteral("Label2"), {3360, 2520, 375, 255}, QStringLiteral("Port:")});
+    m_portLabel = statusLabel(form, this, {QStringLiteral("PortLabel"), {3840, 2520, 255, 255}});
+
+    form.chainTabs();
 }
 
 void Peavorm::bindCommands()
 {
-    for (int channel = 1; channel <= 8; ++channel) {
-        connect(m_switchButtons[channel - 1], &QPushButton::clicked, this,
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        connect(m_panels[channel].switchButton, &QPushButton::clicked, this,
             [this, channel] { m_channels.manualSwitch(channel); });
-        connect(m_autoButtons[channel - 1], &QPushButton::clicked, this,
+        connect(m_panels[channel].autoButton, &QPushButton::clicked, this,
             [this, channel] { m_channels.toggleAutoMode(channel); });
     }
     connect(m_comOff, &QPushButton::clicked, this, [this] { m_channels.allOff(); });
     connect(m_comLisad, &QPushButton::clicked, this, [this] { m_channels.settings(); });
     connect(m_comLopp, &QPushButton::clicked, this, &Peavorm::CloseMain);
+    connect(&m_clock, &ScheduleClock::clockShown, this,
+        [this](const QString &time, const QString &date) {
+            m_kell->setText(time);
+            m_kuupaev->setText(date);
+        });
 }
 
-void Peavorm::setSwitchCaption(int channel, const QString &caption)
+void Peavorm::showRelayState(int channel, bool on)
 {
-    m_switchButtons[channel - 1]->setText(caption);
+    // The caption names what the next press does: "S" switches on, "V" switches off.
+    m_panels[channel].switchButton->setText(on ? QStringLiteral("V") : QStringLiteral("S"));
+    m_panels[channel].stateLamp->setBackColour(on ? kLampOn : kLampOff);
 }
 
-void Peavorm::setStateLampColour(int channel, quint32 colour)
+void Peavorm::showAutoMode(int channel, bool automatic)
 {
-    m_stateLamps[channel - 1]->setBackColour(colour);
+    m_panels[channel].autoLamp->setOpaque(automatic);
 }
 
-void Peavorm::setAutoLampLit(int channel, bool lit)
-{
-    m_autoLamps[channel - 1]->setOpaque(lit);
-}
-
-void Peavorm::setClock(const QString &time, const QString &date)
-{
-    m_kell->setText(time);
-    m_kuupaev->setText(date);
-}
-
-void Peavorm::setPortNumber(quint16 port)
+void Peavorm::showPortNumber(quint16 port)
 {
     m_portLabel->setText(QString::number(port));
 }
@@ -318,16 +186,14 @@ void Peavorm::showSchedule()
 {
     // Built anew for every showing, from the times and the port as they are now. Timer1 goes on
     // ticking in its event loop.
-    Kellaajad dialog(m_module1, port());
+    Kellaajad dialog(m_confirmation);
     if (dialog.exec() == QDialog::Accepted)
-        setPortNumber(port().portNumber());
+        showPortNumber(m_confirmation.portNumber());
 }
 
 void Peavorm::showRefusal(const QString &text)
 {
-    QMessageBox box(
-        QMessageBox::Critical, QString::fromUtf8(kMessageTitle), text, QMessageBox::Ok, this);
-    box.exec();
+    showCriticalMessage(this, text);
 }
 
 void Peavorm::CloseMain()
@@ -361,6 +227,6 @@ void Peavorm::closeEvent(QCloseEvent *event)
 {
     // The tick ends with the window: it would otherwise go on writing frames until the event
     // loop has wound down, and quitting must leave the board as it is.
-    m_scheduleClock.reset();
+    m_clock.stop();
     event->accept();
 }

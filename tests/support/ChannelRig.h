@@ -4,19 +4,32 @@
 #include "Module1.h"
 #include "RecordingPort.h"
 #include "RecordingView.h"
+#include "RelayBoard.h"
 #include "ScheduleClock.h"
+#include "ScheduleConfirmation.h"
 
 #include <QDateTime>
 
-// The channel commands and the tick wired as the window wires them, on the recording port, with
-// a clock the test sets.
+// The link and control halves composed as the program composes them, on the recording port,
+// with a window double and a clock the test sets.
 struct ChannelRig
 {
+    ChannelRig() { channels.attachView(view); }
+
     RecordingPort port;
     RelayBoard board {port};
     Module1 store;
     RecordingView view;
-    ChannelControl channels {board, store, view};
+    ChannelControl channels {board, store};
     QDateTime now {QDate(2026, 3, 9), QTime(12, 0)};
-    ScheduleClock clock {channels, store, view, [this] { return now; }};
+    ScheduleClock clock {channels, store, [this] { return now; }};
+    ScheduleConfirmation confirmation {store, board};
+
+    void enterAutomatic(int channel, QTime on, QTime off)
+    {
+        store.setSwitchOnTime(channel, on);
+        store.setSwitchOffTime(channel, off);
+        if (!channels.AutoMode(channel))
+            channels.toggleAutoMode(channel);
+    }
 };

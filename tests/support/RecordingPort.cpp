@@ -1,8 +1,8 @@
 #include "RecordingPort.h"
 
-bool RecordingPort::fail(const QString &error)
+bool RecordingPort::fail(LinkError::Reason reason)
 {
-    m_error = error;
+    m_error = {reason, QStringLiteral("port %1 failed").arg(portNumber())};
     return false;
 }
 
@@ -10,7 +10,7 @@ bool RecordingPort::open()
 {
     if (m_open || unusablePorts.contains(portNumber()) || portNumber() < 1 || portNumber() > 2) {
         wire << QStringLiteral("open%1!").arg(portNumber());
-        return fail(QStringLiteral("cannot open port %1").arg(portNumber()));
+        return fail(LinkError::Reason::OpenFailed);
     }
     m_open = true;
     m_openPort = portNumber();
@@ -32,7 +32,7 @@ void RecordingPort::close()
 bool RecordingPort::setDtr(bool asserted)
 {
     if (!m_open || linesFail)
-        return fail(QStringLiteral("DTR failed"));
+        return fail(LinkError::Reason::LineFailed);
     wire << QStringLiteral("dtr%1").arg(int(asserted));
     boards[m_openPort].setDtr(asserted);
     return true;
@@ -41,7 +41,7 @@ bool RecordingPort::setDtr(bool asserted)
 bool RecordingPort::setRts(bool asserted)
 {
     if (!m_open || linesFail)
-        return fail(QStringLiteral("RTS failed"));
+        return fail(LinkError::Reason::LineFailed);
     wire << QStringLiteral("rts%1").arg(int(asserted));
     boards[m_openPort].setRts(asserted);
     return true;
@@ -50,7 +50,7 @@ bool RecordingPort::setRts(bool asserted)
 bool RecordingPort::transmit(const QByteArray &data)
 {
     if (!m_open || linesFail)
-        return fail(QStringLiteral("transmit failed"));
+        return fail(LinkError::Reason::TransmitFailed);
     wire << QStringLiteral("tx:") + QString::fromLatin1(data);
     for (int i = 0; i < data.size(); ++i)
         boards[m_openPort].receive();

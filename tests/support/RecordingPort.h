@@ -19,7 +19,7 @@ public:
     bool setDtr(bool asserted) override;
     bool setRts(bool asserted) override;
     bool transmit(const QByteArray &data) override;
-    QString errorString() const override { return m_error; }
+    LinkError error() const override { return m_error; }
 
     // Ports that cannot be opened (absent or held by another program).
     QSet<quint16> unusablePorts;
@@ -35,9 +35,9 @@ public:
     void clearWire() { wire.clear(); }
 
 private:
-    bool fail(const QString &error);
+    bool fail(LinkError::Reason reason);
 
     bool m_open = false;
     quint16 m_openPort = 0;
-    QString m_error;
+    LinkError m_error;
 };

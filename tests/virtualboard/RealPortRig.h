@@ -1,7 +1,6 @@
 #pragma once
 
 #include "ChannelControl.h"
-#include "Indicators.h"
 #include "Module1.h"
 #include "PseudoTerminal.h"
 #include "RecordingView.h"
@@ -14,19 +13,21 @@
 
 #include <array>
 
-// The program's link and control halves as the window wires them, on the real serial component,
+// The program's link and control halves as main() composes them, on the real serial component,
 // with ports 1 and 2 on pseudo-terminals that the virtual board drives, and a clock the test
 // sets.
 struct RealPortRig
 {
+    RealPortRig() { channels.attachView(view); }
+
     std::array<PseudoTerminal, 2> ptys;
     SerialDevicePort port {QStringList {ptys[0].slave(), ptys[1].slave()}};
     RelayBoard board {port};
     Module1 store;
     RecordingView view;
-    ChannelControl channels {board, store, view};
+    ChannelControl channels {board, store};
     QDateTime now {QDate(2024, 3, 1), QTime(12, 0)};
-    ScheduleClock clock {channels, store, view, [this] { return now; }};
+    ScheduleClock clock {channels, store, [this] { return now; }};
 
     QString device(quint16 portNumber) const { return ptys[portNumber - 1].slave(); }
     virtualboard_state state(quint16 portNumber) const
@@ -40,16 +41,11 @@ struct RealPortRig
     }
 
     // The outputs the window shows, as the board prints them: "10000000" is channel 1 on.
-    // Empty when a caption and its lamp disagree.
     QString shownWord() const
     {
         QString word;
-        for (int channel = 1; channel <= 8; ++channel) {
-            const bool on = view.captions[channel - 1] == Indicators::switchCaption(true);
-            if (view.lampColours[channel - 1] != Indicators::lampColour(on))
-                return QString();
-            word += on ? QLatin1Char('1') : QLatin1Char('0');
-        }
+        for (int channel = 1; channel <= kChannelCount; ++channel)
+            word += view.shownOn[channel] ? QLatin1Char('1') : QLatin1Char('0');
         return word;
     }
     QString latchedWord(quint16 portNumber) const

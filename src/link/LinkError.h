@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+// Why a port operation or a relay frame failed: the step that failed, and the system's own
+// words for it ("/dev/ttyUSB0: Permission denied").
+struct LinkError
+{
+    enum class Reason {
+        None,
+        OpenFailed, // absent, held by another program, no permission
+        ConsoleRefused, // the device is a system console and was not opened
+        LineFailed, // DTR or RTS could not be set
+        TransmitFailed, // the strobe did not leave the line
+    };
+
+    Reason reason = Reason::None;
+    QString text;
+
+    bool failed() const { return reason != Reason::None; }
+    // The port was never opened, so nothing reached the line.
+    bool notOpened() const
+    {
+        return reason == Reason::OpenFailed || reason == Reason::ConsoleRefused;
+    }
+};

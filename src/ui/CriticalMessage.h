@@ -1,0 +1,8 @@
+#pragma once
+
+class QString;
+class QWidget;
+
+// The program's message box: modal, titled "Relvoog", with the critical icon and one OK
+// button. Returns once it is dismissed.
+void showCriticalMessage(QWidget *parent, const QString &text);
