@@ -1,6 +1,5 @@
 #include "Benchmark.h"
 #include "VirtualBoard.h"
-#include "VirtualBoardTestMain.h"
 #include "WindowRun.h"
 
 #include <QCoreApplication>

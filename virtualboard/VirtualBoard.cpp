@@ -1,6 +1,9 @@
 #include "VirtualBoard.h"
 
+#include <cstdlib>
 #include <dlfcn.h>
+#include <string>
+#include <unistd.h>
 
 namespace {
 using ControlFunction = int (*)(const char *);
@@ -58,4 +61,20 @@ QString VirtualBoard::libraryPath()
 QString VirtualBoard::launcherPath()
 {
     return QStringLiteral(VIRTUALBOARD_RUN);
+}
+
+int virtualBoardPrepare(int, char **argv)
+{
+    if (VirtualBoard::isLoaded() || std::getenv("VIRTUALBOARD_REEXEC"))
+        return 0;
+    const char *library = VIRTUALBOARD_LIBRARY;
+    if (::access(library, R_OK) != 0)
+        return 0;
+    std::string preload = library;
+    if (const char *earlier = std::getenv("LD_PRELOAD"); earlier && *earlier)
+        preload += std::string(":") + earlier;
+    ::setenv("LD_PRELOAD", preload.c_str(), 1);
+    ::setenv("VIRTUALBOARD_REEXEC", "1", 1);
+    ::execv("/proc/self/exe", argv);
+    return 0;
 }

@@ -5,13 +5,13 @@
 
 #include <QtTest>
 
-// Makes sure the library is loaded before the test starts: under ctest LD_PRELOAD is already
-// set; started by hand, the test runs itself again with the library preloaded. It also serves
-// as the program of a PortHolder, and writes single frames for the tests of virtualboard-run.
-int virtualBoardPrepare(int argc, char **argv);
 // --virtualboard-frame DEVICE BITS: one frame through the real serial component, bit n-1 for
 // channel n.
 int virtualBoardWriteFrame(int argc, char **argv);
+
+// A test's main(): the library is loaded before the test starts (if it still cannot be, the
+// tests skip and say why). The same executable serves as the program of a PortHolder, and
+// writes single frames for the tests of virtualboard-run.
 
 #define VIRTUALBOARD_TEST_MAIN(TestObject)                                                         \
     int main(int argc, char *argv[])                                                               \

@@ -4,8 +4,8 @@
 
 #include <QString>
 
-// The test's handle on the preloaded library: finds its control functions in the process, so
-// a test built without it still runs and skips.
+// A program's handle on the preloaded library: finds its control functions in the process, so
+// a program started without it still runs and can say what is missing.
 class VirtualBoard
 {
 public:
@@ -21,7 +21,12 @@ public:
     // board.
     static QString outputWord(unsigned outputs);
 
-    // The library and the launcher as built, for tests that start programs with them.
+    // The library and the launcher as built, for starting programs with them.
     static QString libraryPath();
     static QString launcherPath();
 };
+
+// Makes sure the library is loaded before main() goes on: under ctest LD_PRELOAD is already set;
+// started by hand, the program runs itself again with the library preloaded. Once only: if the
+// loader still refuses it, isLoaded() stays false.
+int virtualBoardPrepare(int argc, char **argv);
