@@ -11,6 +11,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("relvoog"));
 
     // Declared in the order they depend on each other, so that each outlives its users.
     SerialDevicePort port;
