@@ -90,6 +90,9 @@ void Kellaajad::buildControls()
         m_switchOff[channel] = form.add<TimePicker>(frame,
             {QStringLiteral("Relee%1Valja").arg(channel), {720, 840, 1215, 375}, {}, {},
                 row.switchOffTab});
+        // The row labels say only "Sisse" and "Välja"; the channel is in the frame around them.
+        m_switchOn[channel]->setAccessibleName(QStringLiteral("Relee %1 sisse").arg(channel));
+        m_switchOff[channel]->setAccessibleName(QStringLiteral("Relee %1 välja").arg(channel));
     }
 
     auto *caption = form.add<QLabel>(
