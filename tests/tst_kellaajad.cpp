@@ -65,6 +65,8 @@ private slots:
     void showsTheStoreAndThePort();
     void confirmation_data();
     void confirmation();
+    void roadByKeyboard_data();
+    void roadByKeyboard();
     void failedConfirmationThenCancel_data();
     void failedConfirmationThenCancel();
     void cancellation_data();
@@ -101,7 +103,6 @@ void tst_Kellaajad::confirmation_data()
     QTest::addColumn<bool>("editTimes");
 
     QTest::newRow("ComOK without change") << QStringLiteral("click") << 1 << false;
-    QTest::newRow("Enter right after showing") << QStringLiteral("Enter") << 1 << false;
     QTest::newRow("Alt+S, Com2") << QStringLiteral("Alt+S") << 2 << true;
 }
 
@@ -119,8 +120,6 @@ void tst_Kellaajad::confirmation()
 
     if (how == QLatin1String("click"))
         QTest::mouseClick(shown.find<QPushButton>(QStringLiteral("ComOK")), Qt::LeftButton);
-    else if (how == QLatin1String("Enter"))
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     else
         QTest::keyClick(&shown.dialog, Qt::Key_S, Qt::AltModifier);
 
@@ -137,6 +136,55 @@ void tst_Kellaajad::confirmation()
         QCOMPARE(
             shown.store.SwitchOffTime(channel), editTimes ? switchOffOf(channel) : QTime(0, 0));
     }
+}
+
+void tst_Kellaajad::roadByKeyboard_data()
+{
+    // Typed into the first picker: digits, "<" and ">" for Left and Right, "^" and "v" for Up
+    // and Down.
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QTime>("switchOn");
+
+    QTest::newRow("two digits a field") << QStringLiteral("073006") << QTime(7, 30, 6);
+    QTest::newRow("a digit no second can follow fills its field")
+        << QStringLiteral("7306") << QTime(7, 30, 6);
+    QTest::newRow("a digit too many starts the field anew")
+        << QStringLiteral("2571") << QTime(5, 7, 1);
+    QTest::newRow("Right and Left move a whole field")
+        << QStringLiteral(">>59<<12") << QTime(12, 0, 59);
+    QTest::newRow("an arrow ends a field, and stops at the ends")
+        << QStringLiteral("<1><2>>>9") << QTime(2, 0, 9);
+    QTest::newRow("Up and Down step the field") << QStringLiteral("^^v>^^") << QTime(1, 2, 0);
+}
+
+void tst_Kellaajad::roadByKeyboard()
+{
+    QFETCH(QString, keys);
+    QFETCH(QTime, switchOn);
+
+    Shown shown;
+    QVERIFY(QTest::qWaitForWindowActive(&shown.dialog));
+    const auto type = [](const QString &keys) {
+        const QMap<QChar, Qt::Key> arrows {
+            {u'<', Qt::Key_Left}, {u'>', Qt::Key_Right}, {u'^', Qt::Key_Up}, {u'v', Qt::Key_Down}};
+        for (const QChar key : keys) {
+            if (arrows.contains(key))
+                QTest::keyClick(QApplication::focusWidget(), arrows[key]);
+            else
+                QTest::keyClick(QApplication::focusWidget(), key.toLatin1());
+        }
+    };
+    // The focus starts on ComOK; Tab leads to channel 1's pickers, switch-on first.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    type(keys);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    type(QStringLiteral("2215"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+
+    QTRY_VERIFY(!shown.dialog.isVisible());
+    QCOMPARE(shown.dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(shown.store.SwitchOnTime(1), switchOn);
+    QCOMPARE(shown.store.SwitchOffTime(1), QTime(22, 15));
 }
 
 void tst_Kellaajad::failedConfirmationThenCancel_data()

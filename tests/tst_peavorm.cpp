@@ -1,8 +1,10 @@
 #include "ChannelRig.h"
+#include "Kellaajad.h"
 #include "Lamp.h"
 #include "ModalSteps.h"
 #include "Peavorm.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QTimeEdit>
@@ -64,6 +66,8 @@ private slots:
     void allOff();
     void autoButtonRefused();
     void roadOfASchedule();
+    void accessibleTexts_data();
+    void accessibleTexts();
     void quit_data();
     void quit();
 };
@@ -213,6 +217,53 @@ void tst_Peavorm::roadOfASchedule()
         QTRY_COMPARE(program.outputs(2), quint8(0));
         verifyShown(program, 0);
         QVERIFY(program.ledAuto(5)->isOpaque());
+    }
+}
+
+void tst_Peavorm::accessibleTexts_data()
+{
+    // Channel 5 is in the state the row is named after. Each entry is a control (in the main
+    // window, else in the dialog), its accessible name and its description.
+    QTest::addColumn<QList<QStringList>>("texts");
+    using namespace Qt::StringLiterals;
+
+    const QString switchTip = QStringLiteral("Väljundi sisse/välja lülitamine");
+    // Controls that show text are read as that text; the others say what they are or show.
+    QTest::newRow("off") << QList<QStringList> {{u"Relee5"_s, u"S"_s, switchTip},
+        {u"LED5"_s, u"Relee 5: väljas"_s, {}}, {u"LEDAUTO4"_s, u"Relee 5: käsitsijuhtimine"_s, {}},
+        {u"Auto5"_s, u"Relee 5 automaatjuhtimine"_s, u"Väljundi juhtimine kella järgi"_s},
+        {u"ComOFF"_s, u"Kõik releed välja"_s, u"Lülitab kõik releed välja!"_s},
+        {u"PortLabel"_s, u"1"_s, {}}, {u"Relee5Sisse"_s, u"Relee 5 sisse"_s, {}},
+        {u"Relee3Valja"_s, u"Relee 3 välja"_s, {}}};
+    QTest::newRow("on") << QList<QStringList> {{u"Relee5"_s, u"V"_s, switchTip},
+        {u"LED5"_s, u"Relee 5: sees"_s, {}}, {u"LEDAUTO4"_s, u"Relee 5: käsitsijuhtimine"_s, {}}};
+    QTest::newRow("automatic") << QList<QStringList> {{u"Relee5"_s, u"S"_s, switchTip},
+        {u"LED5"_s, u"Relee 5: väljas"_s, {}},
+        {u"LEDAUTO4"_s, u"Relee 5: automaatjuhtimine"_s, {}}};
+}
+
+void tst_Peavorm::accessibleTexts()
+{
+    QFETCH(QList<QStringList>, texts);
+
+    Program program;
+    const QByteArray state = QTest::currentDataTag();
+    if (state == "on")
+        QTest::mouseClick(program.relee(5), Qt::LeftButton);
+    else if (state == "automatic")
+        program.enterAutomatic(5, QTime(7, 0), QTime(8, 0));
+    Kellaajad dialog(program.confirmation);
+    for (const QStringList &expected : texts) {
+        QWidget *control = program.find<QWidget>(expected[0]);
+        if (!control)
+            control = dialog.findChild<QWidget *>(expected[0]);
+        QAccessibleInterface *read = QAccessible::queryAccessibleInterface(control);
+        QCOMPARE(QStringList({expected[0], read->text(QAccessible::Name),
+                     read->text(QAccessible::Description)}),
+            expected);
+        // A plain widget's role, filler, is one that screen readers do not read.
+        if (qobject_cast<Lamp *>(control))
+            QCOMPARE(read->role(), QAccessible::StaticText);
     }
 }
 

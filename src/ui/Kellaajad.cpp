@@ -4,11 +4,10 @@
 #include "FormBuilder.h"
 #include "Module1.h"
 #include "ScheduleConfirmation.h"
+#include "TimePicker.h"
 
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QPushButton>
-#include <QTimeEdit>
 
 namespace {
 constexpr QRect kClientArea {0, 0, 5280, 5445};
@@ -53,13 +52,6 @@ QLabel *rowLabel(FormBuilder &form, QWidget *frame, const FormBuilder::Row &row,
     label->setPalette(palette);
     return label;
 }
-
-QTimeEdit *picker(FormBuilder &form, QWidget *frame, const FormBuilder::Row &row)
-{
-    auto *edit = form.add<QTimeEdit>(frame, row);
-    edit->setDisplayFormat(QStringLiteral("HH:mm:ss"));
-    return edit;
-}
 } // namespace
 
 const QString Kellaajad::kActivationFailed
@@ -92,14 +84,15 @@ void Kellaajad::buildControls()
         rowLabel(form, frame,
             {QLatin1String(row.switchOffLabel), {120, 840, 495, 255}, QStringLiteral("Välja")},
             kSwitchOffColour);
-        m_switchOn[channel] = picker(form, frame,
+        m_switchOn[channel] = form.add<TimePicker>(frame,
             {QStringLiteral("Relee%1Sisse").arg(channel), {720, 360, 1215, 375}, {}, {},
                 row.switchOnTab});
-        m_switchOff[channel] = picker(form, frame,
+        m_switchOff[channel] = form.add<TimePicker>(frame,
             {QStringLiteral("Relee%1Valja").arg(channel), {720, 840, 1215, 375}, {}, {},
                 row.switchOffTab});
-        m_switchOn[channel]->installEventFilter(this);
-        m_switchOff[channel]->installEventFilter(this);
+        // The row labels say only "Sisse" and "Välja"; the channel is in the frame around them.
+        m_switchOn[channel]->setAccessibleName(QStringLiteral("Relee %1 sisse").arg(channel));
+        m_switchOff[channel]->setAccessibleName(QStringLiteral("Relee %1 välja").arg(channel));
     }
 
     auto *caption = form.add<QLabel>(
@@ -125,24 +118,6 @@ void Kellaajad::buildControls()
 
     connect(ok, &QPushButton::clicked, this, &Kellaajad::confirm);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-}
-
-bool Kellaajad::eventFilter(QObject *watched, QEvent *event)
-{
-    // A time picker takes Tab to its next field. Here Tab leaves it for the next control, so
-    // that the keyboard follows the dialog's tab order; the fields are reached with the arrow
-    // keys.
-    if (event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        const bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-        if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
-            const bool forward
-                = key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier);
-            focusNextPrevChild(forward);
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 void Kellaajad::load()

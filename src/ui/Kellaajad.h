@@ -5,8 +5,8 @@
 #include <QDialog>
 
 class QComboBox;
-class QTimeEdit;
 class ScheduleConfirmation;
+class TimePicker;
 
 // The schedule and port dialog: the sixteen switching times and the serial port, read from the
 // store and the port when it is built and written back when the user confirms. Built anew for
@@ -20,16 +20,13 @@ public:
 
     static const QString kActivationFailed;
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void buildControls();
     void load();
     void confirm();
 
     ScheduleConfirmation &m_confirmation;
-    PerChannel<QTimeEdit *> m_switchOn;
-    PerChannel<QTimeEdit *> m_switchOff;
+    PerChannel<TimePicker *> m_switchOn;
+    PerChannel<TimePicker *> m_switchOff;
     QComboBox *m_portCombo = nullptr;
 };

@@ -2,7 +2,8 @@
 
 #include <QWidget>
 
-// A rectangle lamp: a thin outline, filled with its back colour only while it is opaque.
+// A rectangle lamp: a thin outline, filled with its back colour only while it is opaque. Its
+// accessible name carries what its colour and fill say, for those who cannot see them.
 class Lamp : public QWidget
 {
     Q_OBJECT

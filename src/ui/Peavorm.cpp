@@ -58,6 +58,28 @@ QIcon picture(const QString &file, const QString &smallFile = {})
     return icon;
 }
 
+QString relayStateText(int channel, bool on)
+{
+    return QStringLiteral("Relee %1: %2")
+        .arg(channel)
+        .arg(on ? QStringLiteral("sees") : QStringLiteral("väljas"));
+}
+
+QString autoModeText(int channel, bool automatic)
+{
+    return QStringLiteral("Relee %1: %2")
+        .arg(channel)
+        .arg(automatic ? QStringLiteral("automaatjuhtimine") : QStringLiteral("käsitsijuhtimine"));
+}
+
+// The tick repeats a channel's state on every pass through its switching second; assistive
+// technology is told of changes only.
+void setSpokenText(Lamp *lamp, const QString &text)
+{
+    if (lamp->accessibleName() != text)
+        lamp->setAccessibleName(text);
+}
+
 QLabel *statusLabel(FormBuilder &form, QWidget *parent, const FormBuilder::Row &row,
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop)
 {
@@ -109,14 +131,17 @@ void Peavorm::buildControls()
         panel.autoButton->setIcon(picture(QStringLiteral(":/pictures/clock.xpm")));
         // The style's default icon size would shrink the pictures.
         panel.autoButton->setIconSize({24, 22});
+        panel.autoButton->setAccessibleName(QStringLiteral("Relee %1 automaatjuhtimine").arg(n));
         // The automatic-mode lamps form an array indexed from 0.
         panel.autoLamp = form.add<Lamp>(frame,
             {QStringLiteral("LEDAUTO") + QString::number(channel - 1), {960, 240, 255, 135}});
         panel.autoLamp->setProperty("index", channel - 1);
         panel.autoLamp->setBackColour(kBlue);
+        setSpokenText(panel.autoLamp, autoModeText(channel, false));
         panel.stateLamp = form.add<Lamp>(frame, {QStringLiteral("LED") + n, {960, 480, 255, 135}});
         panel.stateLamp->setBackColour(kLampCreated);
         panel.stateLamp->setOpaque(true);
+        setSpokenText(panel.stateLamp, relayStateText(channel, false));
     }
 
     m_comOff = form.add<QPushButton>(this,
@@ -125,6 +150,7 @@ void Peavorm::buildControls()
     m_comOff->setIcon(picture(
         QStringLiteral(":/pictures/stop-32.xpm"), QStringLiteral(":/pictures/stop-16.xpm")));
     m_comOff->setIconSize({32, 32});
+    m_comOff->setAccessibleName(QStringLiteral("Kõik releed välja"));
     m_comLisad = form.add<QPushButton>(this,
         {QStringLiteral("ComLisad"), {3480, 1800, 735, 255}, QStringLiteral("Seaded"),
             QStringLiteral("Lülitamise kellaaegade ja pordi seadmine"), 25});
@@ -170,11 +196,13 @@ void Peavorm::showRelayState(int channel, bool on)
     // The caption names what the next press does: "S" switches on, "V" switches off.
     m_panels[channel].switchButton->setText(on ? QStringLiteral("V") : QStringLiteral("S"));
     m_panels[channel].stateLamp->setBackColour(on ? kLampOn : kLampOff);
+    setSpokenText(m_panels[channel].stateLamp, relayStateText(channel, on));
 }
 
 void Peavorm::showAutoMode(int channel, bool automatic)
 {
     m_panels[channel].autoLamp->setOpaque(automatic);
+    setSpokenText(m_panels[channel].autoLamp, autoModeText(channel, automatic));
 }
 
 void Peavorm::showPortNumber(quint16 port)
