@@ -56,7 +56,6 @@ QStringList boardEvents(const TraceLog &trace, const QString &device)
 
 FrameCost::FrameCost()
     : m_port({m_portPty.slave()})
-    , m_board(m_port)
     , m_bareDevice(m_barePty.slave().toLocal8Bit())
 { }
 
@@ -102,7 +101,7 @@ bool FrameCost::bareFrame(quint8 outputs)
             QThread::usleep(100);
     }
     if (ok)
-        QThread::usleep(SerialDevicePort::kCharacterTime.count());
+        QThread::usleep(TtyPort::kCharacterTime.count());
     ::close(fd);
     return ok;
 }
@@ -111,9 +110,9 @@ bool FrameCost::writeFrame(Kind kind, quint8 outputs)
 {
     switch (kind) {
     case Kind::WriteRelays:
-        return !m_board.write(statesOf(outputs)).failed();
+        return !RelayBoard::writeFrame(m_port, statesOf(outputs)).failed();
     case Kind::WriteAllOff:
-        return !m_board.write(RelayStates()).failed();
+        return !RelayBoard::writeFrame(m_port, RelayStates()).failed();
     case Kind::BareLoop:
     case Kind::BareLoopZeros:
         return bareFrame(outputs);

@@ -2,7 +2,7 @@
 
 #include "PseudoTerminal.h"
 #include "RelayBoard.h"
-#include "SerialDevicePort.h"
+#include "TtyPort.h"
 #include "Spread.h"
 #include "SystemCallCounter.h"
 
@@ -51,7 +51,6 @@ private:
 
     PseudoTerminal m_portPty;
     PseudoTerminal m_barePty;
-    SerialDevicePort m_port;
-    RelayBoard m_board;
+    TtyPort m_port;
     QByteArray m_bareDevice;
 };

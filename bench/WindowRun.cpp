@@ -7,7 +7,7 @@
 #include "RelayBoard.h"
 #include "ScheduleClock.h"
 #include "ScheduleConfirmation.h"
-#include "SerialDevicePort.h"
+#include "TtyPort.h"
 #include "Spread.h"
 #include "TraceLog.h"
 #include "VirtualBoard.h"
@@ -169,12 +169,11 @@ int WindowRun::run(int argc, char **argv, Mode mode, qint64 spawnedNs)
     std::array<PseudoTerminal, 2> ptys;
     QApplication app(argc, argv);
     // As main() has it, on pseudo-terminals.
-    SerialDevicePort port({ptys[0].slave(), ptys[1].slave()});
     FastClock fastClock;
     ScheduleClock::Clock clock = &QDateTime::currentDateTime;
     if (mode == Mode::Latency)
         clock = [&fastClock] { return fastClock.now(); };
-    RelayBoard board(port);
+    RelayBoard board(std::make_unique<TtyPort>(QStringList {ptys[0].slave(), ptys[1].slave()}));
     Module1 store;
     ChannelControl channels(board, store);
     ScheduleClock scheduleClock(channels, store, clock);

@@ -4,9 +4,20 @@
 #include "RelayBoard.h"
 #include "ScheduleClock.h"
 #include "ScheduleConfirmation.h"
-#include "SerialDevicePort.h"
 
 #include <QApplication>
+
+#ifdef Q_OS_WIN
+#include "SerialDevicePort.h"
+using SerialPort = SerialDevicePort;
+#else
+#include "TtyPort.h"
+using SerialPort = TtyPort;
+#endif
+
+namespace {
+constexpr std::chrono::milliseconds kQuitWait {2000};
+}
 
 int main(int argc, char *argv[])
 {
@@ -14,8 +25,7 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("relvoog"));
 
     // Declared in the order they depend on each other, so that each outlives its users.
-    SerialDevicePort port;
-    RelayBoard board(port);
+    RelayBoard board(std::make_unique<SerialPort>());
     Module1 store;
     ChannelControl channels(board, store);
     ScheduleClock clock(channels, store);
@@ -27,5 +37,9 @@ int main(int argc, char *argv[])
     channels.load();
     window.show();
     clock.start();
-    return app.exec();
+    const int status = app.exec();
+    // The frame under way completes, so the board latches whole states; an adapter that does
+    // not answer by then is left to the kernel.
+    board.stop(kQuitWait);
+    return status;
 }

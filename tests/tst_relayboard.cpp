@@ -3,18 +3,8 @@
 
 #include <QtTest>
 
-// Relay frames as the board sees them: the wire sequence, the byte it latches, and why a frame
-// failed.
-class tst_RelayBoard : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void write_data();
-    void write();
-    void failedFrame_data();
-    void failedFrame();
-};
+#include <condition_variable>
+#include <mutex>
 
 namespace {
 RelayStates statesOf(quint8 outputs)
@@ -24,7 +14,85 @@ RelayStates statesOf(quint8 outputs)
         states[channel] = outputs >> (channel - 1) & 1;
     return states;
 }
+
+// A port whose openings wait for the test to let them through, as a slow adapter's requests
+// do. It keeps the outputs of every frame it carried, in order.
+class SlowPort : public Port
+{
+public:
+    bool open() override
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        ++m_waiting;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_passes > 0; });
+        --m_passes;
+        --m_waiting;
+        return true;
+    }
+    void close() override { }
+    bool setDtr(bool asserted) override
+    {
+        m_dtr = asserted;
+        return true;
+    }
+    bool setRts(bool asserted) override
+    {
+        if (asserted)
+            m_chain = quint8(m_chain << 1 | m_dtr);
+        return true;
+    }
+    bool transmit(const QByteArray &) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_frames << m_chain;
+        m_changed.notify_all();
+        return true;
+    }
+    LinkError error() const override { return {}; }
+
+    void waitUntilHeld()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_waiting > 0; });
+    }
+    void pass(int openings)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_passes += openings;
+        m_changed.notify_all();
+    }
+    QList<quint8> frames()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_frames;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_passes = 0;
+    int m_waiting = 0;
+    bool m_dtr = false;
+    quint8 m_chain = 0;
+    QList<quint8> m_frames;
+};
 } // namespace
+
+// Relay frames as the board sees them: the wire sequence, the byte it latches, why a frame
+// failed, and the order in which a slow port gets them.
+class tst_RelayBoard : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void write_data();
+    void write();
+    void failedFrame_data();
+    void failedFrame();
+    void slowPort_data();
+    void slowPort();
+};
 
 void tst_RelayBoard::write_data()
 {
@@ -42,9 +110,9 @@ void tst_RelayBoard::write()
     QFETCH(int, outputs);
     QFETCH(QString, dtrInTimeOrder);
 
-    RecordingPort port;
-    RelayBoard board(port);
-    QVERIFY(!board.write(statesOf(quint8(outputs))).failed());
+    RelayBoard board(std::make_unique<RecordingPort>(), RelayBoard::Threading::Inline);
+    auto &port = static_cast<RecordingPort &>(board.port());
+    board.write(statesOf(quint8(outputs)), RelayBoard::Frame::Tick);
 
     QStringList wire {QStringLiteral("open1"), QStringLiteral("rts0")};
     for (const QChar bit : dtrInTimeOrder)
@@ -78,28 +146,80 @@ void tst_RelayBoard::failedFrame()
     QFETCH(LinkError::Reason, reason);
     QFETCH(QStringList, wire);
 
-    RecordingPort port;
+    RelayBoard board(std::make_unique<RecordingPort>(), RelayBoard::Threading::Inline);
+    auto &port = static_cast<RecordingPort &>(board.port());
     if (portUnusable)
         port.unusablePorts << 1;
     else
         port.linesFail = true;
-    RelayBoard board(port);
+    QSignalSpy written(&board, &RelayBoard::frameWritten);
     const RelayStates allOn = statesOf(0xff);
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
-    const LinkError error = board.write(allOn);
+    board.write(allOn, RelayBoard::Frame::Tick);
+    QCOMPARE(written.size(), 1);
+    const auto error = written[0][2].value<LinkError>();
     QCOMPARE(error.reason, reason);
     QCOMPARE(error.text, QStringLiteral("port 1 failed"));
     QCOMPARE(port.wire, wire);
     QCOMPARE(port.boards[1].latches(), 0);
 
-    // Every tick writes a frame: a lasting fault is reported once, not a hundred times a second.
+    // Every tick writes a frame: a lasting fault is told once, not a hundred times a second, and
+    // once more when it is over.
     QTest::failOnWarning(QRegularExpression(QStringLiteral("relay frame failed")));
-    QVERIFY(board.write(allOn).failed());
+    board.write(allOn, RelayBoard::Frame::Tick);
+    QCOMPARE(written.size(), 1);
     port.unusablePorts.clear();
     port.linesFail = false;
-    QVERIFY(!board.write(statesOf(0x01)).failed());
+    QTest::ignoreMessage(QtInfoMsg, "relay frames reach port 1");
+    board.write(statesOf(0x01), RelayBoard::Frame::Tick);
+    QCOMPARE(written.size(), 2);
+    QVERIFY(!written[1][2].value<LinkError>().failed());
     QCOMPARE(port.boards[1].outputs(), 0x01);
+}
+
+void tst_RelayBoard::slowPort_data()
+{
+    using Frame = RelayBoard::Frame;
+    using Requests = QList<QPair<Frame, int>>;
+    QTest::addColumn<Requests>("whileBusy"); // asked for while the first frame is held
+    QTest::addColumn<bool>("quit"); // the program quits before the port lets the first one go
+    QTest::addColumn<QList<quint8>>("frames"); // what the port carries, in order
+
+    QTest::newRow("latest tick wins") << Requests {{Frame::Tick, 0x02}, {Frame::Tick, 0x03}}
+                                      << false << QList<quint8> {0x01, 0x03};
+    QTest::newRow("manual frames are never lost") << Requests {{Frame::Manual, 0x02},
+        {Frame::Tick, 0x02}, {Frame::Manual, 0x00}, {Frame::Tick, 0x00}}
+                                                  << false << QList<quint8> {0x01, 0x02, 0x00};
+    QTest::newRow("a tick gives way to a later manual frame") << Requests {
+        {Frame::Tick, 0x01}, {Frame::Manual, 0x05}} << false << QList<quint8> {0x01, 0x05};
+    QTest::newRow("nothing after quit")
+        << Requests {{Frame::Manual, 0x02}, {Frame::Tick, 0x02}} << true << QList<quint8> {0x01};
+}
+
+void tst_RelayBoard::slowPort()
+{
+    using Requests = QList<QPair<RelayBoard::Frame, int>>;
+    QFETCH(Requests, whileBusy);
+    QFETCH(bool, quit);
+    QFETCH(QList<quint8>, frames);
+
+    auto owned = std::make_unique<SlowPort>();
+    SlowPort &port = *owned;
+    RelayBoard board(std::move(owned));
+    board.write(statesOf(0x01), RelayBoard::Frame::Manual);
+    port.waitUntilHeld();
+    // The caller is never held: every request returns while the first frame is still stuck.
+    for (const auto &[frame, outputs] : whileBusy)
+        board.write(statesOf(quint8(outputs)), frame);
+    if (quit) {
+        QVERIFY(!board.stop(std::chrono::milliseconds(1)));
+        port.pass(1);
+        QVERIFY(board.stop(std::chrono::seconds(5)));
+    } else {
+        port.pass(int(frames.size()));
+    }
+    QTRY_COMPARE(port.frames(), frames);
 }
 
 QTEST_GUILESS_MAIN(tst_RelayBoard)

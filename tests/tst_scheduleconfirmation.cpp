@@ -1,7 +1,4 @@
-#include "Module1.h"
-#include "RecordingPort.h"
-#include "RelayBoard.h"
-#include "ScheduleConfirmation.h"
+#include "ChannelRig.h"
 
 #include <QtTest>
 
@@ -50,12 +47,9 @@ void tst_ScheduleConfirmation::confirm()
     QFETCH(quint16, portAfter);
     QFETCH(QStringList, wire);
 
-    RecordingPort port;
-    RelayBoard board(port);
-    port.setPortNumber(portBefore);
-    port.unusablePorts = unusable;
-    Module1 store;
-    store.setSwitchOnTime(4, QTime(6, 0));
+    ChannelRig rig;
+    rig.board.setPortNumber(portBefore);
+    rig.port.unusablePorts = unusable;
 
     // Every slot distinct, with the picker's midnight and equal on and off times among them.
     PerChannel<QTime> switchOn;
@@ -67,15 +61,17 @@ void tst_ScheduleConfirmation::confirm()
     switchOn[3] = QTime(0, 0);
     switchOff[6] = switchOn[6];
 
-    ScheduleConfirmation confirmation(store, board);
-    QCOMPARE(confirmation.confirm(switchOn, switchOff, chosen).failed(), !success);
+    QSignalSpy finished(&rig.confirmation, &ScheduleConfirmation::finished);
+    rig.confirmation.confirm(switchOn, switchOff, chosen);
 
-    QCOMPARE(port.portNumber(), portAfter);
-    QCOMPARE(port.wire, wire);
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished[0][0].value<LinkError>().failed(), !success);
+    QCOMPARE(rig.board.portNumber(), portAfter);
+    QCOMPARE(rig.port.wire, wire);
     // The times are stored whether or not the port works.
     for (int channel = 1; channel <= kChannelCount; ++channel) {
-        QCOMPARE(store.SwitchOnTime(channel), switchOn[channel]);
-        QCOMPARE(store.SwitchOffTime(channel), switchOff[channel]);
+        QCOMPARE(rig.store.SwitchOnTime(channel), switchOn[channel]);
+        QCOMPARE(rig.store.SwitchOffTime(channel), switchOff[channel]);
     }
 }
 

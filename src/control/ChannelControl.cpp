@@ -15,7 +15,12 @@ const QString ChannelControl::kRefusal = QStringLiteral(
 ChannelControl::ChannelControl(RelayBoard &board, Module1 &store)
     : m_board(board)
     , m_store(store)
-{ }
+{
+    QObject::connect(&m_board, &RelayBoard::frameWritten, &m_board,
+        [this](quint16 portNumber, RelayBoard::Frame frame, const LinkError &error) {
+            frameWritten(portNumber, frame, error);
+        });
+}
 
 void ChannelControl::setRelayState(int channel, bool on)
 {
@@ -29,9 +34,9 @@ void ChannelControl::setAutoMode(int channel, bool automatic)
     m_view->showAutoMode(channel, automatic);
 }
 
-void ChannelControl::WriteRelays()
+void ChannelControl::WriteRelays(RelayBoard::Frame frame)
 {
-    m_board.write(m_relayState);
+    m_board.write(m_relayState, frame);
 }
 
 void ChannelControl::load()
@@ -45,7 +50,7 @@ void ChannelControl::manualSwitch(int channel)
 {
     setAutoMode(channel, false);
     setRelayState(channel, !RelayState(channel));
-    WriteRelays();
+    WriteRelays(RelayBoard::Frame::Manual);
 }
 
 void ChannelControl::toggleAutoMode(int channel)
@@ -61,26 +66,26 @@ void ChannelControl::toggleAutoMode(int channel)
     setAutoMode(channel, !AutoMode(channel));
 }
 
-void ChannelControl::WriteAllOff()
-{
-    if (!m_board.write(RelayStates()).notOpened())
-        return;
-    // With no port to reach the board there is nothing to switch off; the other port may be the
-    // one it hangs on.
-    m_board.setPortNumber(m_board.portNumber() == 1 ? 2 : 1);
-    qCInfo(lcChannels) << "moving to port" << m_board.portNumber();
-    // The frames go to the other port from now on, so that is the one to show.
-    m_view->showPortNumber(m_board.portNumber());
-    m_board.write(RelayStates());
-}
-
 void ChannelControl::allOff()
 {
-    WriteAllOff();
+    m_board.write(RelayStates(), RelayBoard::Frame::AllOff);
     for (int channel = 1; channel <= kChannelCount; ++channel) {
         setAutoMode(channel, false);
         setRelayState(channel, false);
     }
+}
+
+void ChannelControl::frameWritten(quint16 portNumber, RelayBoard::Frame frame, const LinkError &error)
+{
+    // An all-off that could not open the port in use moves to the other port, where the board
+    // may hang, and writes its zeros there once.
+    if (frame != RelayBoard::Frame::AllOff || !error.notOpened() || portNumber != m_board.portNumber())
+        return;
+    m_board.setPortNumber(portNumber == 1 ? 2 : 1);
+    qCInfo(lcChannels) << "moving to port" << m_board.portNumber();
+    // The frames go to the other port from now on, so that is the one to show.
+    m_view->showPortNumber(m_board.portNumber());
+    m_board.write(RelayStates(), RelayBoard::Frame::Manual);
 }
 
 void ChannelControl::settings()

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "PerChannel.h"
+#include "RelayBoard.h"
 
 #include <QString>
 
 class ChannelView;
 class Module1;
-class RelayBoard;
 
 // The eight channels' output states and modes, and the commands the window's buttons run on
 // them. The window is attached as the view before the load step.
@@ -29,13 +29,13 @@ public:
 
     // Used by the schedule clock: sets the state and shows it, without touching the mode.
     void setRelayState(int channel, bool on);
-    void WriteRelays();
+    void WriteRelays(RelayBoard::Frame frame = RelayBoard::Frame::Tick);
 
     static const QString kRefusal;
 
 private:
     void setAutoMode(int channel, bool automatic);
-    void WriteAllOff();
+    void frameWritten(quint16 portNumber, RelayBoard::Frame frame, const LinkError &error);
 
     RelayBoard &m_board;
     Module1 &m_store;

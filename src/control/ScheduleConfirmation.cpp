@@ -6,27 +6,37 @@
 ScheduleConfirmation::ScheduleConfirmation(Module1 &store, RelayBoard &board)
     : m_store(store)
     , m_board(board)
-{ }
+{
+    connect(&m_board, &RelayBoard::portTried, this, &ScheduleConfirmation::portTried);
+}
 
 quint16 ScheduleConfirmation::portNumber() const
 {
     return m_board.portNumber();
 }
 
-LinkError ScheduleConfirmation::confirm(
+void ScheduleConfirmation::confirm(
     const PerChannel<QTime> &switchOn, const PerChannel<QTime> &switchOff, quint16 chosenPort)
 {
+    if (m_tryingPort >= 0)
+        return;
     // The times do not depend on the port, so a port that fails does not take them back.
     for (int channel = 1; channel <= kChannelCount; ++channel) {
         m_store.setSwitchOnTime(channel, switchOn[channel]);
         m_store.setSwitchOffTime(channel, switchOff[channel]);
     }
+    // Until the trial has succeeded the frames keep going to the port in use, so no frame goes
+    // to a port that is then rejected.
+    m_tryingPort = chosenPort;
+    m_board.tryPort(chosenPort);
+}
 
-    const quint16 previousPort = m_board.portNumber();
-    m_board.setPortNumber(chosenPort);
-    const LinkError error = m_board.tryPort();
-    // Restored at once, so that no frame of the running clock goes to the rejected port.
-    if (error.failed())
-        m_board.setPortNumber(previousPort);
-    return error;
+void ScheduleConfirmation::portTried(quint16 portNumber, const LinkError &error)
+{
+    if (portNumber != m_tryingPort)
+        return;
+    m_tryingPort = -1;
+    if (!error.failed())
+        m_board.setPortNumber(portNumber);
+    emit finished(error);
 }

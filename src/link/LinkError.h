@@ -16,6 +16,7 @@ struct LinkError
 
     Reason reason = Reason::None;
     QString text;
+    int code = 0; // the system's error number (errno), or 0
 
     bool failed() const { return reason != Reason::None; }
     // The port was never opened, so nothing reached the line.

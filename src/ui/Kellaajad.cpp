@@ -118,6 +118,7 @@ void Kellaajad::buildControls()
 
     connect(ok, &QPushButton::clicked, this, &Kellaajad::confirm);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(&m_confirmation, &ScheduleConfirmation::finished, this, &Kellaajad::confirmed);
 }
 
 void Kellaajad::load()
@@ -144,8 +145,12 @@ void Kellaajad::confirm()
         switchOff[channel] = m_switchOff[channel]->time();
     }
     // An empty selection names no port, which the trial refuses like "---".
-    const auto chosenPort = quint16(qMax(0, m_portCombo->currentIndex()));
-    if (!m_confirmation.confirm(switchOn, switchOff, chosenPort).failed()) {
+    m_confirmation.confirm(switchOn, switchOff, quint16(qMax(0, m_portCombo->currentIndex())));
+}
+
+void Kellaajad::confirmed(const LinkError &error)
+{
+    if (!error.failed()) {
         accept();
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LinkError.h"
 #include "PerChannel.h"
 
 #include <QDialog>
@@ -24,6 +25,7 @@ private:
     void buildControls();
     void load();
     void confirm();
+    void confirmed(const LinkError &error);
 
     ScheduleConfirmation &m_confirmation;
     PerChannel<TimePicker *> m_switchOn;

@@ -16,8 +16,8 @@ struct ChannelRig
 {
     ChannelRig() { channels.attachView(view); }
 
-    RecordingPort port;
-    RelayBoard board {port};
+    RelayBoard board {std::make_unique<RecordingPort>(), RelayBoard::Threading::Inline};
+    RecordingPort &port = static_cast<RecordingPort &>(board.port());
     Module1 store;
     RecordingView view;
     ChannelControl channels {board, store};

@@ -1,7 +1,8 @@
 #include "PortHolder.h"
 
+#include "TtyPort.h"
+
 #include <QCoreApplication>
-#include <QSerialPort>
 
 #include <cstdio>
 
@@ -52,9 +53,9 @@ void PortHolder::stop()
 int PortHolder::hold(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QSerialPort port(QString::fromLocal8Bit(argv[2]));
-    if (!port.open(QIODevice::WriteOnly)) {
-        std::printf("cannot hold %s: %s\n", argv[2], qPrintable(port.errorString()));
+    TtyPort port({QString::fromLocal8Bit(argv[2])}, [] { return std::optional<QStringList>(); });
+    if (!port.open()) {
+        std::printf("cannot hold %s: %s\n", argv[2], qPrintable(port.error().text));
         return 1;
     }
     std::printf("held\n");

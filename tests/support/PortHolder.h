@@ -3,8 +3,8 @@
 #include <QProcess>
 #include <QString>
 
-// Another process that holds a port open through Qt SerialPort, as a second copy of the program
-// would: it takes Qt's lock file and keeps the device open until it is stopped.
+// Another process that holds a port open as the program does during a frame, exclusively, until
+// it is stopped.
 class PortHolder
 {
 public:

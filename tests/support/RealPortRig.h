@@ -6,7 +6,7 @@
 #include "RecordingView.h"
 #include "RelayBoard.h"
 #include "ScheduleClock.h"
-#include "SerialDevicePort.h"
+#include "TtyPort.h"
 #include "VirtualBoard.h"
 
 #include <QDateTime>
@@ -15,14 +15,18 @@
 
 // The program's link and control halves as main() composes them, on the real serial component,
 // with ports 1 and 2 on pseudo-terminals that the virtual board drives, and a clock the test
-// sets.
+// sets. Frames are written as they are asked for, unless the rig has a writing thread.
 struct RealPortRig
 {
-    RealPortRig() { channels.attachView(view); }
+    explicit RealPortRig(RelayBoard::Threading threading = RelayBoard::Threading::Inline)
+        : board(
+            std::make_unique<TtyPort>(QStringList {ptys[0].slave(), ptys[1].slave()}), threading)
+    {
+        channels.attachView(view);
+    }
 
     std::array<PseudoTerminal, 2> ptys;
-    SerialDevicePort port {QStringList {ptys[0].slave(), ptys[1].slave()}};
-    RelayBoard board {port};
+    RelayBoard board;
     Module1 store;
     RecordingView view;
     ChannelControl channels {board, store};

@@ -1,16 +1,18 @@
 #include "VirtualBoardTestMain.h"
 
 #include "RelayBoard.h"
-#include "SerialDevicePort.h"
+#include "TtyPort.h"
 
 int virtualBoardWriteFrame(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    SerialDevicePort port(QStringList {QString::fromLocal8Bit(argv[2])});
-    RelayBoard board(port);
+    RelayBoard board(std::make_unique<TtyPort>(QStringList {QString::fromLocal8Bit(argv[2])}),
+        RelayBoard::Threading::Inline);
+    QSignalSpy written(&board, &RelayBoard::frameWritten);
     const unsigned bits = QByteArray(argv[3]).toUInt(nullptr, 0);
     RelayStates states;
     for (int channel = 1; channel <= kChannelCount; ++channel)
         states[channel] = bits >> (channel - 1) & 1;
-    return board.write(states).failed() ? 1 : 0;
+    board.write(states, RelayBoard::Frame::Manual);
+    return written.value(0).value(2).value<LinkError>().failed() ? 1 : 0;
 }
