@@ -4,34 +4,83 @@
 #include "RelayBoard.h"
 #include "ScheduleClock.h"
 #include "ScheduleConfirmation.h"
+#include "StartOptions.h"
 
 #include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
 
 #ifdef Q_OS_WIN
 #include "SerialDevicePort.h"
 using SerialPort = SerialDevicePort;
 #else
+#include "DeviceClaim.h"
+#include "TerminationSignals.h"
 #include "TtyPort.h"
 using SerialPort = TtyPort;
 #endif
 
 namespace {
 constexpr std::chrono::milliseconds kQuitWait {2000};
+
+int print(std::FILE *stream, const QString &text, int status)
+{
+    std::fprintf(stream, "%s\n", qPrintable(text));
+    return status;
 }
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    // Read before anything else, so that --help or a mistyped option touches no port and shows
+    // no window.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    StartOptions options;
+    switch (options.parse(arguments, SerialPort::defaultDevices())) {
+    case StartOptions::Action::ShowHelp:
+    case StartOptions::Action::ShowVersion:
+        return print(stdout, options.message(), 0);
+    case StartOptions::Action::Refuse:
+        return print(stderr, options.message(), 2);
+    case StartOptions::Action::Run:
+        break;
+    }
+    if (!options.settingsProblem().isEmpty())
+        print(stderr, options.settingsProblem(), 0);
+
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("relvoog"));
+#ifndef Q_OS_WIN
+    TerminationSignals terminations;
+
+    // A second copy of the program on the same board would make its relays chatter, and its
+    // all-off would wipe the first one's outputs; so it goes before it writes anything.
+    const QString device = options.devices().constFirst();
+    if (!DeviceClaim::claim(device)) {
+        const QString text = QStringLiteral("%1 is driven by another copy of Relvoog.").arg(device);
+        print(stderr, text, 0);
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Relvoog"), text, QMessageBox::Ok);
+        QObject::connect(&terminations, &TerminationSignals::received, &box, &QMessageBox::reject);
+        box.exec();
+        return 3;
+    }
+#endif
 
     // Declared in the order they depend on each other, so that each outlives its users.
-    RelayBoard board(std::make_unique<SerialPort>());
+    RelayBoard board(std::make_unique<SerialPort>(options.devices()));
     Module1 store;
     ChannelControl channels(board, store);
     ScheduleClock clock(channels, store);
     ScheduleConfirmation confirmation(store, board);
     Peavorm window(channels, clock, confirmation);
     channels.attachView(window);
+#ifndef Q_OS_WIN
+    // Ends the program as the quit button does: the tick stops and the frame under way ends.
+    QObject::connect(&terminations, &TerminationSignals::received, &window, &Peavorm::CloseMain);
+#endif
 
     // The all-off frame is the first the board gets; the tick starts with the event loop.
     channels.load();

@@ -53,6 +53,9 @@ void tst_ChannelControl::load()
     fresh.channels.load();
 
     QCOMPARE(fresh.view.portLabel, portLabel);
+    // Why port 1 was left is shown, as the reason its frame failed.
+    QCOMPARE(
+        fresh.view.portLeft, unusable.isEmpty() ? QString() : QStringLiteral("1: port 1 failed"));
     QCOMPARE(fresh.view.shownOn, PerChannel<bool>());
     QCOMPARE(fresh.view.shownAutomatic, PerChannel<bool>());
     QVERIFY(!fresh.store.SwitchOnTime(3).isValid());
@@ -142,57 +145,76 @@ void tst_ChannelControl::toggleAutoMode()
 void tst_ChannelControl::allOff_data()
 {
     QTest::addColumn<quint16>("startPort");
+    QTest::addColumn<bool>("reachedBefore"); // the port in use has carried a frame since chosen
     QTest::addColumn<QList<quint16>>("unusable");
     QTest::addColumn<quint16>("endPort");
-    QTest::addColumn<quint16>("latchedOn"); // 0: no board latched anything
+    QTest::addColumn<quint16>("latchedOn"); // 0: no board latched the zeros
 
     QTest::newRow("port in use works")
-        << quint16(1) << QList<quint16> {} << quint16(1) << quint16(1);
-    QTest::newRow("port 1 fails, 2 works")
-        << quint16(1) << QList<quint16> {1} << quint16(2) << quint16(2);
-    QTest::newRow("port 2 fails, 1 works")
-        << quint16(2) << QList<quint16> {2} << quint16(1) << quint16(1);
+        << quint16(1) << true << QList<quint16> {} << quint16(1) << quint16(1);
+    QTest::newRow("port 1 never reached, 2 works")
+        << quint16(1) << false << QList<quint16> {1} << quint16(2) << quint16(2);
+    QTest::newRow("port 2 never reached, 1 works")
+        << quint16(2) << false << QList<quint16> {2} << quint16(1) << quint16(1);
     QTest::newRow("port 7 falls back to 1")
-        << quint16(7) << QList<quint16> {} << quint16(1) << quint16(1);
+        << quint16(7) << false << QList<quint16> {} << quint16(1) << quint16(1);
     QTest::newRow("neither works, from 1")
-        << quint16(1) << QList<quint16> {1, 2} << quint16(2) << quint16(0);
+        << quint16(1) << false << QList<quint16> {1, 2} << quint16(2) << quint16(0);
     QTest::newRow("neither works, from 2")
-        << quint16(2) << QList<quint16> {1, 2} << quint16(1) << quint16(0);
+        << quint16(2) << false << QList<quint16> {1, 2} << quint16(1) << quint16(0);
+    // The board hangs on the port that stopped answering (unplugged for a moment, or taken):
+    // STOP must not leave it there with its loads on.
+    QTest::newRow("port 1 stopped answering, 2 works")
+        << quint16(1) << true << QList<quint16> {1} << quint16(1) << quint16(0);
 }
 
 void tst_ChannelControl::allOff()
 {
     QFETCH(quint16, startPort);
+    QFETCH(bool, reachedBefore);
     QFETCH(QList<quint16>, unusable);
     QFETCH(quint16, endPort);
     QFETCH(quint16, latchedOn);
 
-    // Both boards start with every output on, so a latch of zeros shows.
+    // Both boards start with every output on, so a latch of zeros shows; the port in use was
+    // reached last, or not since it was chosen.
+    ChannelRig rig;
     for (int channel = 1; channel <= kChannelCount; ++channel)
-        rig->channels.manualSwitch(channel);
-    rig->enterAutomatic(8, QTime(1, 2, 3), QTime(4, 5, 6));
-    rig->board.setPortNumber(2);
-    rig->channels.WriteRelays();
-    rig->board.setPortNumber(startPort);
+        rig.channels.manualSwitch(channel);
+    rig.enterAutomatic(8, QTime(1, 2, 3), QTime(4, 5, 6));
+    QList<quint16> order {1, 2};
+    if ((order.last() == startPort) != reachedBefore)
+        std::reverse(order.begin(), order.end());
+    for (quint16 number : order) {
+        rig.board.setPortNumber(number);
+        rig.channels.WriteRelays();
+    }
+    rig.board.setPortNumber(startPort);
     for (quint16 number : unusable)
-        rig->port.unusablePorts << number;
-    rig->view.portLabel.clear();
+        rig.port.unusablePorts << number;
 
-    if (endPort != startPort)
+    if (!unusable.isEmpty() || startPort > 2)
         QTest::ignoreMessage(
             QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
-    rig->channels.allOff();
+    rig.channels.allOff();
 
-    QCOMPARE(rig->board.portNumber(), endPort);
+    QCOMPARE(rig.board.portNumber(), endPort);
     // The label follows the port in use, so the user is not told the old port.
-    QCOMPARE(rig->view.portLabel, endPort == startPort ? QString() : QString::number(endPort));
+    QCOMPARE(rig.view.portLabel, endPort == startPort ? QString() : QString::number(endPort));
+    QCOMPARE(rig.view.portLeft.isEmpty(), endPort == startPort);
     for (quint16 number : {quint16(1), quint16(2)})
-        QCOMPARE(rig->port.boards[number].outputs(), number == latchedOn ? 0x00 : 0xff);
-    QCOMPARE(rig->view.shownOn, PerChannel<bool>());
-    QCOMPARE(rig->view.shownAutomatic, PerChannel<bool>());
-    QVERIFY(!rig->channels.AutoMode(8));
-    QCOMPARE(rig->store.SwitchOffTime(8), QTime(4, 5, 6));
-    QVERIFY(rig->view.refusals.isEmpty());
+        QCOMPARE(rig.port.boards[number].outputs(), number == latchedOn ? 0x00 : 0xff);
+    QCOMPARE(rig.view.shownOn, PerChannel<bool>());
+    QCOMPARE(rig.view.shownAutomatic, PerChannel<bool>());
+    QVERIFY(!rig.channels.AutoMode(8));
+    QCOMPARE(rig.store.SwitchOffTime(8), QTime(4, 5, 6));
+    QVERIFY(rig.view.refusals.isEmpty());
+
+    // Once the port answers again, the next tick's frame of zeros reaches the board on it.
+    rig.port.unusablePorts.clear();
+    rig.clock.tick();
+    QCOMPARE(rig.port.boards[endPort].outputs(), 0x00);
+    QVERIFY(!rig.view.linkFailure.failed());
 }
 
 QTEST_GUILESS_MAIN(tst_ChannelControl)

@@ -208,7 +208,11 @@ void tst_Kellaajad::failedConfirmationThenCancel()
     QTest::mouseClick(shown.find<QPushButton>(QStringLiteral("ComOK")), Qt::LeftButton);
 
     QCOMPARE(shown.message.shown, 1);
-    QCOMPARE(shown.message.text, QStringLiteral("Valitud pordi aktiveerimine ei õnnestunud"));
+    // The reason comes on a line of its own, with what helps.
+    QCOMPARE(shown.message.text,
+        QStringLiteral(
+            "Valitud pordi aktiveerimine ei õnnestunud\nport %1 failed\nSeade ei ole ühendatud.")
+            .arg(choice));
     QCOMPARE(shown.message.title, QStringLiteral("Relvoog"));
     QCOMPARE(shown.message.icon, QMessageBox::Critical);
     // The user can choose again: the dialog and the list are as they were, while the times are

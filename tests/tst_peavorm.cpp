@@ -14,8 +14,9 @@ namespace {
 // A started program as main() composes it, on a recording port, with a clock the test sets.
 struct Program : ChannelRig
 {
-    Program()
+    explicit Program(const QSet<quint16> &unusableAtStart = {})
     {
+        port.unusablePorts = unusableAtStart;
         channels.attachView(window);
         channels.load();
         window.show();
@@ -68,6 +69,8 @@ private slots:
     void roadOfASchedule();
     void accessibleTexts_data();
     void accessibleTexts();
+    void portLabelTellsWhyFramesFail_data();
+    void portLabelTellsWhyFramesFail();
     void quit_data();
     void quit();
 };
@@ -265,6 +268,60 @@ void tst_Peavorm::accessibleTexts()
         if (qobject_cast<Lamp *>(control))
             QCOMPARE(read->role(), QAccessible::StaticText);
     }
+}
+
+void tst_Peavorm::portLabelTellsWhyFramesFail_data()
+{
+    QTest::addColumn<QSet<quint16>>("unusableAtStart");
+    QTest::addColumn<int>("openError"); // port 1 fails from now on; 0: it does not
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("toolTip");
+
+    QTest::newRow("no permission")
+        << QSet<quint16>() << EACCES << "1"
+        << "port 1 failed\nKasutaja peab kuuluma seadme grupi (nt dialout) "
+           "liikmete hulka; pärast lisamist tuleb uuesti sisse logida.";
+    QTest::newRow("held by another program")
+        << QSet<quint16>() << EBUSY << "1"
+        << "port 1 failed\nPorti hoiab teine programm (Linuxis sageli ModemManager või brltty).";
+    QTest::newRow("port 1 left at start") << QSet<quint16> {1} << 0 << "2"
+                                          << "Port 1 jäeti: port 1 failed\nSeade ei ole ühendatud.";
+}
+
+void tst_Peavorm::portLabelTellsWhyFramesFail()
+{
+    QFETCH(QSet<quint16>, unusableAtStart);
+    QFETCH(int, openError);
+    QFETCH(QString, label);
+    QFETCH(QString, toolTip);
+
+    if (!unusableAtStart.isEmpty())
+        QTest::ignoreMessage(
+            QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
+    Program program(unusableAtStart);
+    program.port.unusablePorts.clear();
+    if (openError) {
+        program.port.unusablePorts << 1;
+        program.port.openError = openError;
+        QTest::ignoreMessage(
+            QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
+    }
+    program.clock.tick();
+
+    // Red while frames fail, so that lamps the board never got do not pass for its outputs.
+    auto *portLabel = program.find<QLabel>(QStringLiteral("PortLabel"));
+    const auto colour = [portLabel] { return portLabel->palette().color(QPalette::WindowText); };
+    QCOMPARE(portLabel->text(), label);
+    QCOMPARE(colour(), openError ? QColor(Qt::red) : QColor(Qt::blue));
+    QCOMPARE(portLabel->toolTip(), toolTip);
+    QCOMPARE(
+        QAccessible::queryAccessibleInterface(portLabel)->text(QAccessible::Description), toolTip);
+
+    // The first frame that gets through restores the look; why a port was left stays told.
+    program.port.unusablePorts.clear();
+    program.clock.tick();
+    QCOMPARE(colour(), QColor(Qt::blue));
+    QCOMPARE(portLabel->toolTip(), openError ? QString() : toolTip);
 }
 
 void tst_Peavorm::quit_data()

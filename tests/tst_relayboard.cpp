@@ -20,6 +20,7 @@ RelayStates statesOf(quint8 outputs)
 class SlowPort : public Port
 {
 public:
+    QString device(quint16) const override { return {}; }
     bool open() override
     {
         std::unique_lock<std::mutex> lock(m_mutex);

@@ -75,17 +75,25 @@ void ChannelControl::allOff()
     }
 }
 
-void ChannelControl::frameWritten(quint16 portNumber, RelayBoard::Frame frame, const LinkError &error)
+void ChannelControl::frameWritten(
+    quint16 portNumber, RelayBoard::Frame frame, const LinkError &error)
 {
-    // An all-off that could not open the port in use moves to the other port, where the board
-    // may hang, and writes its zeros there once.
-    if (frame != RelayBoard::Frame::AllOff || !error.notOpened() || portNumber != m_board.portNumber())
+    if (portNumber != m_board.portNumber())
         return;
-    m_board.setPortNumber(portNumber == 1 ? 2 : 1);
-    qCInfo(lcChannels) << "moving to port" << m_board.portNumber();
-    // The frames go to the other port from now on, so that is the one to show.
-    m_view->showPortNumber(m_board.portNumber());
-    m_board.write(RelayStates(), RelayBoard::Frame::Manual);
+    // An all-off that cannot open the port in use moves to the other port, where the board may
+    // hang, and writes its zeros there. Not from a port that has reached the board since it was
+    // chosen, though: the board hangs there, and leaving would abandon it with its loads on.
+    // The ticks go on writing the zeros to it until it answers again.
+    if (frame == RelayBoard::Frame::AllOff && error.notOpened() && !m_board.portReached()) {
+        m_board.setPortNumber(portNumber == 1 ? 2 : 1);
+        qCInfo(lcChannels) << "moving to port" << m_board.portNumber();
+        // The frames go to the other port from now on, so that is the one to show.
+        m_view->showPortNumber(m_board.portNumber());
+        m_view->showPortLeft(portNumber, error);
+        m_board.write(RelayStates(), RelayBoard::Frame::Manual);
+        return;
+    }
+    m_view->showLinkFailure(error);
 }
 
 void ChannelControl::settings()

@@ -15,6 +15,11 @@ quint16 ScheduleConfirmation::portNumber() const
     return m_board.portNumber();
 }
 
+QString ScheduleConfirmation::device(quint16 portNumber) const
+{
+    return m_board.device(portNumber);
+}
+
 void ScheduleConfirmation::confirm(
     const PerChannel<QTime> &switchOn, const PerChannel<QTime> &switchOff, quint16 chosenPort)
 {

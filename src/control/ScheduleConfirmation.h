@@ -21,6 +21,7 @@ public:
     // What the dialog shows when it is built.
     const Module1 &store() const { return m_store; }
     quint16 portNumber() const;
+    QString device(quint16 portNumber) const;
 
     // Port number 0 means no port. The times are stored at once; the chosen port is put in
     // force only once its trial has succeeded, and finished() tells how it went. A confirmation

@@ -16,6 +16,9 @@ public:
     // Takes any number; one without a device fails at the next opening.
     void setPortNumber(quint16 number) { m_portNumber = number; }
 
+    // The device a port number stands for; empty for none. The list is fixed when the port is
+    // made, so this may be asked from any thread.
+    virtual QString device(quint16 portNumber) const = 0;
     virtual bool open() = 0;
     virtual void close() = 0;
     virtual bool setDtr(bool asserted) = 0;

@@ -140,6 +140,18 @@ RelayBoard::~RelayBoard()
         m_writer->thread.join();
 }
 
+void RelayBoard::setPortNumber(quint16 number)
+{
+    if (number != m_portNumber)
+        m_portReached = false;
+    m_portNumber = number;
+}
+
+QString RelayBoard::device(quint16 portNumber) const
+{
+    return m_writer->port->device(portNumber);
+}
+
 Port &RelayBoard::port() const
 {
     Q_ASSERT(!m_writer->thread.joinable());
@@ -192,6 +204,8 @@ void RelayBoard::report(const Request &request, const LinkError &error)
         emit portTried(request.portNumber, error);
         return;
     }
+    if (request.portNumber == m_portNumber && !error.failed())
+        m_portReached = true;
     // Every tick writes a frame, so a lasting fault is told once, and once again when it ends.
     const bool changed = request.portNumber != m_lastPortNumber
         || error.failed() != m_lastError.failed() || error.text != m_lastError.text;

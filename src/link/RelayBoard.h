@@ -37,7 +37,10 @@ public:
 
     // The port frames go to from now on; the serial component maps it to a device.
     quint16 portNumber() const { return m_portNumber; }
-    void setPortNumber(quint16 number) { m_portNumber = number; }
+    void setPortNumber(quint16 number);
+    // True once a frame has reached the port in use since it was set.
+    bool portReached() const { return m_portReached; }
+    QString device(quint16 portNumber) const;
 
     void write(const RelayStates &states, Frame frame);
     // Opens and closes the given port without moving a line or sending anything, so the board
@@ -70,6 +73,7 @@ private:
 
     std::shared_ptr<Writer> m_writer;
     quint16 m_portNumber = 1;
+    bool m_portReached = false;
     // The outcome of the last frame, so that only a change is told.
     quint16 m_lastPortNumber = 0;
     LinkError m_lastError;

@@ -27,7 +27,8 @@ bool SerialDevicePort::open()
     m_error = {};
     m_lineLevels = {};
     if (portNumber() < 1 || portNumber() > m_devices.size()) {
-        m_error = {LinkError::Reason::OpenFailed, QStringLiteral("port %1 has no device").arg(portNumber()), 0};
+        m_error = {LinkError::Reason::OpenFailed,
+            QStringLiteral("port %1 has no device").arg(portNumber()), 0};
         return false;
     }
     const QString device = m_devices.at(portNumber() - 1);
@@ -64,9 +65,11 @@ bool SerialDevicePort::setLine(int line, bool asserted)
     if (level == asserted)
         return true;
     level.reset();
-    const bool set = line == 0 ? m_serial.setDataTerminalReady(asserted) : m_serial.setRequestToSend(asserted);
+    const bool set
+        = line == 0 ? m_serial.setDataTerminalReady(asserted) : m_serial.setRequestToSend(asserted);
     if (!set)
-        return fail(LinkError::Reason::LineFailed, line == 0 ? QStringLiteral("DTR") : QStringLiteral("RTS"));
+        return fail(LinkError::Reason::LineFailed,
+            line == 0 ? QStringLiteral("DTR") : QStringLiteral("RTS"));
     level = asserted;
     return true;
 }

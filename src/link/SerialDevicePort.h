@@ -19,6 +19,7 @@ public:
     // The platform's first two serial ports.
     static QStringList defaultDevices();
 
+    QString device(quint16 portNumber) const override { return m_devices.value(portNumber - 1); }
     bool open() override;
     void close() override;
     bool setDtr(bool asserted) override;

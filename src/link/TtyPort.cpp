@@ -1,5 +1,7 @@
 #include "TtyPort.h"
 
+#include "DeviceClaim.h"
+
 #include <QFileInfo>
 
 #include <cerrno>
@@ -31,6 +33,11 @@ TtyPort::~TtyPort()
     close();
 }
 
+QString TtyPort::device(quint16 portNumber) const
+{
+    return m_devices.value(portNumber - 1);
+}
+
 QStringList TtyPort::defaultDevices()
 {
     return {QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyS1")};
@@ -38,7 +45,11 @@ QStringList TtyPort::defaultDevices()
 
 bool TtyPort::fail(LinkError::Reason reason, const QString &what, int code)
 {
-    m_error = {reason, QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(code))), code};
+    const QString reasonText = QString::fromLocal8Bit(std::strerror(code));
+    m_error = {reason,
+        what == m_device ? QStringLiteral("%1: %2").arg(what, reasonText)
+                         : QStringLiteral("%1: %2: %3").arg(m_device, what, reasonText),
+        code};
     return false;
 }
 
@@ -47,7 +58,8 @@ bool TtyPort::open()
     close();
     m_error = {};
     if (portNumber() < 1 || portNumber() > m_devices.size()) {
-        m_error = {LinkError::Reason::OpenFailed, QStringLiteral("port %1 has no device").arg(portNumber()), ENODEV};
+        m_error = {LinkError::Reason::OpenFailed,
+            QStringLiteral("port %1 has no device").arg(portNumber()), ENODEV};
         return false;
     }
     m_device = m_devices.at(portNumber() - 1);
@@ -65,8 +77,14 @@ bool TtyPort::open()
         return false;
     }
 
+    if (!DeviceClaim::claim(m_device)) {
+        m_error = {LinkError::Reason::OpenFailed,
+            QStringLiteral("%1: driven by another copy of Relvoog").arg(m_device), EBUSY};
+        return false;
+    }
     // No controlling terminal, and no wait for a carrier the board never raises.
-    m_fd = ::open(QFile::encodeName(m_device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    m_fd = ::open(
+        QFile::encodeName(m_device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (m_fd == -1)
         return fail(LinkError::Reason::OpenFailed, m_device, errno);
     // Another program that holds the port exclusively, or locks it as we do, keeps us out, and
@@ -185,7 +203,10 @@ bool TtyPort::waitUntilSent()
         if (std::chrono::steady_clock::now() - start > kDrainLimit) {
             ::tcflush(m_fd, TCOFLUSH);
             m_error = {LinkError::Reason::TransmitFailed,
-                QStringLiteral("output did not drain within %1 us").arg(kDrainLimit.count()), ETIMEDOUT};
+                QStringLiteral("%1: output did not drain within %2 us")
+                    .arg(m_device)
+                    .arg(kDrainLimit.count()),
+                ETIMEDOUT};
             return false;
         }
         sleepFor(std::chrono::microseconds(100));

@@ -20,12 +20,14 @@ public:
     using Consoles = std::function<std::optional<QStringList>()>;
 
     explicit TtyPort(
-        const QStringList &devices = defaultDevices(), Consoles consoles = [] { return systemConsoles(); });
+        const QStringList &devices = defaultDevices(),
+        Consoles consoles = [] { return systemConsoles(); });
     ~TtyPort() override;
 
     // The platform's first two serial ports.
     static QStringList defaultDevices();
 
+    QString device(quint16 portNumber) const override;
     bool open() override;
     void close() override;
     bool setDtr(bool asserted) override;

@@ -1,6 +1,7 @@
 #include "Kellaajad.h"
 
 #include "CriticalMessage.h"
+#include "FailureText.h"
 #include "FormBuilder.h"
 #include "Module1.h"
 #include "ScheduleConfirmation.h"
@@ -131,8 +132,11 @@ void Kellaajad::load()
         m_switchOn[channel]->setTime(shown(store.SwitchOnTime(channel)));
         m_switchOff[channel]->setTime(shown(store.SwitchOffTime(channel)));
     }
-    for (const QString &entry : kPortEntries)
+    for (const QString &entry : kPortEntries) {
+        const QString device = m_confirmation.device(quint16(m_portCombo->count()));
         m_portCombo->addItem(entry);
+        m_portCombo->setItemData(m_portCombo->count() - 1, device, Qt::ToolTipRole);
+    }
     m_portCombo->setCurrentIndex(m_confirmation.portNumber());
 }
 
@@ -154,5 +158,5 @@ void Kellaajad::confirmed(const LinkError &error)
         accept();
         return;
     }
-    showCriticalMessage(this, kActivationFailed);
+    showCriticalMessage(this, kActivationFailed + QLatin1Char('\n') + failureText(error));
 }

@@ -3,6 +3,7 @@
 #include "ChannelControl.h"
 #include "CriticalMessage.h"
 #include "DesignUnits.h"
+#include "FailureText.h"
 #include "FormBuilder.h"
 #include "Kellaajad.h"
 #include "Lamp.h"
@@ -208,6 +209,34 @@ void Peavorm::showAutoMode(int channel, bool automatic)
 void Peavorm::showPortNumber(quint16 port)
 {
     m_portLabel->setText(QString::number(port));
+}
+
+void Peavorm::showLinkFailure(const LinkError &error)
+{
+    m_linkFailure = error.failed() ? failureText(error) : QString();
+    showPortState();
+}
+
+void Peavorm::showPortLeft(quint16 port, const LinkError &why)
+{
+    m_portLeft = QStringLiteral("Port %1 jäeti: %2").arg(port).arg(failureText(why));
+    showPortState();
+}
+
+void Peavorm::showPortState()
+{
+    // Drawn red while frames fail, so that lamps the board never got do not pass for its
+    // outputs; the tooltip, and a screen reader, tell why. No control moves for it.
+    QPalette palette = m_portLabel->palette();
+    palette.setColor(
+        QPalette::WindowText, DesignUnits::colour(m_linkFailure.isEmpty() ? kBlue : kLampOn));
+    m_portLabel->setPalette(palette);
+    QStringList notes;
+    for (const QString &note : {m_linkFailure, m_portLeft})
+        if (!note.isEmpty())
+            notes << note;
+    m_portLabel->setToolTip(notes.join(QLatin1Char('\n')));
+    m_portLabel->setAccessibleDescription(m_portLabel->toolTip());
 }
 
 void Peavorm::showSchedule()

@@ -25,6 +25,8 @@ public:
     void showRelayState(int channel, bool on) override;
     void showAutoMode(int channel, bool automatic) override;
     void showPortNumber(quint16 port) override;
+    void showLinkFailure(const LinkError &error) override;
+    void showPortLeft(quint16 port, const LinkError &why) override;
     void showSchedule() override;
     void showRefusal(const QString &text) override;
 
@@ -46,6 +48,7 @@ private:
 
     void buildControls();
     void bindCommands();
+    void showPortState();
 
     ChannelControl &m_channels;
     ScheduleClock &m_clock;
@@ -58,4 +61,8 @@ private:
     QLabel *m_kell = nullptr;
     QLabel *m_kuupaev = nullptr;
     QLabel *m_portLabel = nullptr;
+    // What the port label's tooltip tells besides its number: why frames fail, why a port was
+    // left.
+    QString m_linkFailure;
+    QString m_portLeft;
 };

@@ -1,10 +1,15 @@
 #include "PortHolder.h"
 
-#include "TtyPort.h"
-
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
 constexpr int kHolderTimeoutMs = 10000;
@@ -53,9 +58,9 @@ void PortHolder::stop()
 int PortHolder::hold(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    TtyPort port({QString::fromLocal8Bit(argv[2])}, [] { return std::optional<QStringList>(); });
-    if (!port.open()) {
-        std::printf("cannot hold %s: %s\n", argv[2], qPrintable(port.error().text));
+    const int fd = ::open(argv[2], O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd == -1 || ::flock(fd, LOCK_EX | LOCK_NB) == -1 || ::ioctl(fd, TIOCEXCL) == -1) {
+        std::printf("cannot hold %s: %s\n", argv[2], std::strerror(errno));
         return 1;
     }
     std::printf("held\n");
@@ -63,6 +68,6 @@ int PortHolder::hold(int argc, char **argv)
     // Until the test closes its end of our standard input.
     char ignored[64];
     while (std::fread(ignored, 1, sizeof ignored, stdin) > 0) { }
-    port.close();
+    ::close(fd);
     return 0;
 }

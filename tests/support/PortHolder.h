@@ -3,8 +3,8 @@
 #include <QProcess>
 #include <QString>
 
-// Another process that holds a port open as the program does during a frame, exclusively, until
-// it is stopped.
+// Another program that holds a port open exclusively, with TIOCEXCL and flock(), until it is
+// stopped.
 class PortHolder
 {
 public:

@@ -1,8 +1,8 @@
 #include "RecordingPort.h"
 
-bool RecordingPort::fail(LinkError::Reason reason)
+bool RecordingPort::fail(LinkError::Reason reason, int code)
 {
-    m_error = {reason, QStringLiteral("port %1 failed").arg(portNumber())};
+    m_error = {reason, QStringLiteral("port %1 failed").arg(portNumber()), code};
     return false;
 }
 
@@ -10,7 +10,7 @@ bool RecordingPort::open()
 {
     if (m_open || unusablePorts.contains(portNumber()) || portNumber() < 1 || portNumber() > 2) {
         wire << QStringLiteral("open%1!").arg(portNumber());
-        return fail(LinkError::Reason::OpenFailed);
+        return fail(LinkError::Reason::OpenFailed, openError);
     }
     m_open = true;
     m_openPort = portNumber();
@@ -32,7 +32,7 @@ void RecordingPort::close()
 bool RecordingPort::setDtr(bool asserted)
 {
     if (!m_open || linesFail)
-        return fail(LinkError::Reason::LineFailed);
+        return fail(LinkError::Reason::LineFailed, EIO);
     wire << QStringLiteral("dtr%1").arg(int(asserted));
     boards[m_openPort].setDtr(asserted);
     return true;
@@ -41,7 +41,7 @@ bool RecordingPort::setDtr(bool asserted)
 bool RecordingPort::setRts(bool asserted)
 {
     if (!m_open || linesFail)
-        return fail(LinkError::Reason::LineFailed);
+        return fail(LinkError::Reason::LineFailed, EIO);
     wire << QStringLiteral("rts%1").arg(int(asserted));
     boards[m_openPort].setRts(asserted);
     return true;
@@ -50,7 +50,7 @@ bool RecordingPort::setRts(bool asserted)
 bool RecordingPort::transmit(const QByteArray &data)
 {
     if (!m_open || linesFail)
-        return fail(LinkError::Reason::TransmitFailed);
+        return fail(LinkError::Reason::TransmitFailed, EIO);
     wire << QStringLiteral("tx:") + QString::fromLatin1(data);
     for (int i = 0; i < data.size(); ++i)
         boards[m_openPort].receive();

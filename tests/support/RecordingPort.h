@@ -4,7 +4,9 @@
 #include "Port.h"
 
 #include <QSet>
+
 #include <QStringList>
+#include <cerrno>
 
 #include <map>
 
@@ -14,6 +16,10 @@
 class RecordingPort : public Port
 {
 public:
+    QString device(quint16 portNumber) const override
+    {
+        return QStringLiteral("/dev/relay%1").arg(portNumber);
+    }
     bool open() override;
     void close() override;
     bool setDtr(bool asserted) override;
@@ -25,6 +31,8 @@ public:
     QSet<quint16> unusablePorts;
     // Line operations and transmission fail although the port opened.
     bool linesFail = false;
+    // The system's error number an unusable port's opening gives.
+    int openError = ENOENT;
 
     // "open1 rts0 dtr1 rts1 rts0 ... tx:a close", one word per operation that took effect;
     // a failed opening is "open1!".
@@ -35,7 +43,7 @@ public:
     void clearWire() { wire.clear(); }
 
 private:
-    bool fail(LinkError::Reason reason);
+    bool fail(LinkError::Reason reason, int code);
 
     bool m_open = false;
     quint16 m_openPort = 0;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the program is started with: the command line, and for what it leaves open the settings
+// file relvoog/relvoog.conf in the user's configuration folder. With neither, ports 1 and 2 are
+// the platform's first two serial ports.
+class StartOptions
+{
+public:
+    enum class Action { Run, ShowHelp, ShowVersion, Refuse };
+
+    // arguments[0] is the program. What to print for ShowHelp, ShowVersion and Refuse is in
+    // message().
+    Action parse(const QStringList &arguments, const QStringList &defaultDevices);
+
+    // Port 1 first.
+    QStringList devices() const { return m_devices; }
+    QString message() const { return m_message; }
+    // Why the settings file was not used, if it exists and could not be read.
+    QString settingsProblem() const { return m_settingsProblem; }
+
+    static QString settingsPath();
+
+private:
+    QStringList m_devices;
+    QString m_message;
+    QString m_settingsProblem;
+};

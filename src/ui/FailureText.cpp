@@ -1,0 +1,32 @@
+#include "FailureText.h"
+
+#include <cerrno>
+
+namespace {
+QString advice(const LinkError &error)
+{
+    if (error.reason == LinkError::Reason::ConsoleRefused)
+        return QStringLiteral("See seade on süsteemi konsool; Relvoog seda ei kasuta.");
+    switch (error.code) {
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("Kasutaja peab kuuluma seadme grupi (nt dialout) liikmete hulka; "
+                              "pärast lisamist tuleb uuesti sisse logida.");
+    case EBUSY:
+        return QStringLiteral(
+            "Porti hoiab teine programm (Linuxis sageli ModemManager või brltty).");
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return QStringLiteral("Seade ei ole ühendatud.");
+    default:
+        return QString();
+    }
+}
+} // namespace
+
+QString failureText(const LinkError &error)
+{
+    const QString help = advice(error);
+    return help.isEmpty() ? error.text : error.text + QLatin1Char('\n') + help;
+}

@@ -1,0 +1,123 @@
+#include "DeviceClaim.h"
+#include "OpenWatch.h"
+#include "PseudoTerminal.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+// The program as its users start it: its options, a second copy on the same board, and the
+// signals that end it. Its ports are always given, on pseudo-terminals, and its settings folder
+// is empty, so that it never reaches a machine's serial port.
+class tst_Relvoog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void options_data();
+    void options();
+    void secondCopy_data();
+    void secondCopy();
+
+private:
+    void start(QProcess &program, const QStringList &arguments);
+
+    PseudoTerminal m_ports[3];
+    QTemporaryDir m_config;
+};
+
+void tst_Relvoog::start(QProcess &program, const QStringList &arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(RELVOOG_PROGRAM), arguments);
+    QVERIFY(program.waitForStarted());
+}
+
+void tst_Relvoog::options_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // after --port2 on a pseudo-terminal
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("errors");
+
+    QTest::newRow("--help") << QStringList {QStringLiteral("--help")} << 0
+                            << QStringLiteral("--port1 <device>") << QString();
+    QTest::newRow("--version") << QStringList {QStringLiteral("--version")} << 0
+                               << QStringLiteral("relvoog " RELVOOG_VERSION) << QString();
+    QTest::newRow("unknown option") << QStringList {QStringLiteral("--prot1")} << 2 << QString()
+                                    << QStringLiteral("Unknown option 'prot1'.");
+    QTest::newRow("missing value") << QStringList {QStringLiteral("--port1")} << 2 << QString()
+                                   << QStringLiteral("Missing value after '--port1'.");
+    QTest::newRow("stray argument") << QStringList {QStringLiteral("COM3")} << 2 << QString()
+                                    << QStringLiteral("Unexpected argument 'COM3'.");
+}
+
+void tst_Relvoog::options()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, output);
+    QFETCH(QString, errors);
+
+    OpenWatch port2(m_ports[1].slave());
+    QProcess program;
+    start(program, QStringList {QStringLiteral("--port2"), m_ports[1].slave()} + arguments);
+    // A window would keep it running.
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), status);
+    QVERIFY(QString::fromLocal8Bit(program.readAllStandardOutput()).contains(output));
+    QVERIFY(QString::fromLocal8Bit(program.readAllStandardError()).contains(errors));
+    QCOMPARE(port2.openings(), 0);
+}
+
+void tst_Relvoog::secondCopy_data()
+{
+    QTest::addColumn<bool>("sameBoard"); // this test drives port 1's device, as a first copy would
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("status");
+
+    QTest::newRow("same board, then SIGTERM") << true << SIGTERM << 3;
+    QTest::newRow("another board, then SIGTERM") << false << SIGTERM << 0;
+    QTest::newRow("another board, then SIGINT") << false << SIGINT << 0;
+    QTest::newRow("another board, then SIGHUP") << false << SIGHUP << 0;
+}
+
+void tst_Relvoog::secondCopy()
+{
+    QFETCH(bool, sameBoard);
+    QFETCH(int, signal);
+    QFETCH(int, status);
+
+    const QString device = m_ports[sameBoard ? 0 : 2].slave();
+    if (sameBoard)
+        QVERIFY(DeviceClaim::claim(device));
+    OpenWatch board(device);
+    QProcess program;
+    start(program,
+        {QStringLiteral("--port1"), device, QStringLiteral("--port2"), m_ports[1].slave()});
+
+    QByteArray errors;
+    if (sameBoard)
+        QTRY_VERIFY(
+            (errors += program.readAllStandardError()).contains(" is driven by another copy"));
+    else
+        QTRY_VERIFY(board.openings() > 0);
+    // Ends as the quit button does; a second copy ends after its message, having written nothing.
+    ::kill(pid_t(program.processId()), signal);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), status);
+    if (sameBoard) {
+        QVERIFY(errors.contains(device.toLocal8Bit() + " is driven by another copy"));
+        QCOMPARE(board.openings(), 0);
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_Relvoog)
+#include "tst_relvoog.moc"
