@@ -2,6 +2,7 @@
 #include "Module1.h"
 #include "Peavorm.h"
 #include "RelayBoard.h"
+#include "RememberedState.h"
 #include "ScheduleClock.h"
 #include "ScheduleConfirmation.h"
 #include "StartOptions.h"
@@ -84,6 +85,17 @@ int main(int argc, char *argv[])
 
     // The all-off frame is the first the board gets; the tick starts with the event loop.
     channels.load();
+    RememberedState memory(RememberedState::defaultPath());
+    if (options.restore()) {
+        QString problem;
+        if (const auto snapshot = memory.load(&problem)) {
+            channels.restore(*snapshot, QTime::currentTime());
+        } else if (!problem.isEmpty()) {
+            print(stderr, QStringLiteral("Nothing restored: %1.").arg(problem), 0);
+            window.showStartNote(QStringLiteral("Eelmist seisu ei taastatud: %1.").arg(problem));
+        }
+        channels.attachMemory(memory);
+    }
     window.show();
     clock.start();
     const int status = app.exec();

@@ -34,9 +34,54 @@ void ChannelControl::setAutoMode(int channel, bool automatic)
     m_view->showAutoMode(channel, automatic);
 }
 
+void ChannelControl::attachMemory(RememberedState &memory)
+{
+    m_memory = &memory;
+    remember();
+}
+
+void ChannelControl::remember()
+{
+    if (!m_memory)
+        return;
+    RememberedState::Snapshot snapshot;
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        snapshot.switchOn[channel] = m_store.SwitchOnTime(channel);
+        snapshot.switchOff[channel] = m_store.SwitchOffTime(channel);
+    }
+    snapshot.automatic = m_autoMode;
+    snapshot.relayState = m_relayState;
+    snapshot.portNumber = m_board.portNumber();
+    // Once is enough to tell; the next change tries again.
+    QString problem;
+    if (!m_memory->save(snapshot, &problem) && problem != m_memoryProblem)
+        qCWarning(lcChannels).noquote() << "cannot remember the channels:" << problem;
+    m_memoryProblem = problem;
+}
+
+void ChannelControl::restore(const RememberedState::Snapshot &snapshot, QTime now)
+{
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        m_store.setSwitchOnTime(channel, snapshot.switchOn[channel]);
+        m_store.setSwitchOffTime(channel, snapshot.switchOff[channel]);
+    }
+    m_board.setPortNumber(snapshot.portNumber);
+    m_view->showPortNumber(snapshot.portNumber);
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        const bool automatic = snapshot.automatic[channel];
+        setAutoMode(channel, automatic);
+        setRelayState(channel,
+            automatic ? RememberedState::isOnAt(
+                now, snapshot.switchOn[channel], snapshot.switchOff[channel])
+                      : snapshot.relayState[channel]);
+    }
+    WriteRelays(RelayBoard::Frame::Manual);
+}
+
 void ChannelControl::WriteRelays(RelayBoard::Frame frame)
 {
     m_board.write(m_relayState, frame);
+    remember();
 }
 
 void ChannelControl::load()
@@ -59,11 +104,13 @@ void ChannelControl::toggleAutoMode(int channel)
         m_view->showSchedule();
         // The dialog may have stored times, and the tick may have run while it was open.
         if (!m_store.isDefined(channel)) {
+            remember();
             m_view->showRefusal(kRefusal);
             return;
         }
     }
     setAutoMode(channel, !AutoMode(channel));
+    remember();
 }
 
 void ChannelControl::allOff()
@@ -73,6 +120,7 @@ void ChannelControl::allOff()
         setAutoMode(channel, false);
         setRelayState(channel, false);
     }
+    remember();
 }
 
 void ChannelControl::frameWritten(
@@ -90,6 +138,7 @@ void ChannelControl::frameWritten(
         // The frames go to the other port from now on, so that is the one to show.
         m_view->showPortNumber(m_board.portNumber());
         m_view->showPortLeft(portNumber, error);
+        remember();
         m_board.write(RelayStates(), RelayBoard::Frame::Manual);
         return;
     }
@@ -99,4 +148,5 @@ void ChannelControl::frameWritten(
 void ChannelControl::settings()
 {
     m_view->showSchedule();
+    remember();
 }

@@ -25,8 +25,12 @@ StartOptions::Action StartOptions::parse(
     const QCommandLineOption port2(QStringLiteral("port2"),
         QStringLiteral("The device of port 2 (default %1).").arg(defaultDevices.value(1)),
         QStringLiteral("device"));
+    const QCommandLineOption restore(QStringLiteral("restore"),
+        QStringLiteral("Resume the switching times, modes, states and port of the last run, and "
+                       "remember every change."));
     parser.addOption(port1);
     parser.addOption(port2);
+    parser.addOption(restore);
 
     if (!parser.parse(arguments)) {
         m_message = parser.errorText();
@@ -52,6 +56,7 @@ StartOptions::Action StartOptions::parse(
         if (settings.status() == QSettings::NoError) {
             m_devices[0] = settings.value(QStringLiteral("ports/port1"), m_devices[0]).toString();
             m_devices[1] = settings.value(QStringLiteral("ports/port2"), m_devices[1]).toString();
+            m_restore = settings.value(QStringLiteral("general/restore"), false).toBool();
         } else {
             m_settingsProblem
                 = QStringLiteral("%1 cannot be read; it is left aside").arg(settingsPath());
@@ -61,5 +66,6 @@ StartOptions::Action StartOptions::parse(
         m_devices[0] = parser.value(port1);
     if (parser.isSet(port2))
         m_devices[1] = parser.value(port2);
+    m_restore = m_restore || parser.isSet(restore);
     return Action::Run;
 }

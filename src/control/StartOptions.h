@@ -5,7 +5,7 @@
 
 // What the program is started with: the command line, and for what it leaves open the settings
 // file relvoog/relvoog.conf in the user's configuration folder. With neither, ports 1 and 2 are
-// the platform's first two serial ports.
+// the platform's first two serial ports, and nothing is restored.
 class StartOptions
 {
 public:
@@ -17,6 +17,8 @@ public:
 
     // Port 1 first.
     QStringList devices() const { return m_devices; }
+    // Resume the channels as they were, and remember every change.
+    bool restore() const { return m_restore; }
     QString message() const { return m_message; }
     // Why the settings file was not used, if it exists and could not be read.
     QString settingsProblem() const { return m_settingsProblem; }
@@ -25,6 +27,7 @@ public:
 
 private:
     QStringList m_devices;
+    bool m_restore = false;
     QString m_message;
     QString m_settingsProblem;
 };

@@ -223,6 +223,12 @@ void Peavorm::showPortLeft(quint16 port, const LinkError &why)
     showPortState();
 }
 
+void Peavorm::showStartNote(const QString &note)
+{
+    m_startNote = note;
+    showPortState();
+}
+
 void Peavorm::showPortState()
 {
     // Drawn red while frames fail, so that lamps the board never got do not pass for its
@@ -232,7 +238,7 @@ void Peavorm::showPortState()
         QPalette::WindowText, DesignUnits::colour(m_linkFailure.isEmpty() ? kBlue : kLampOn));
     m_portLabel->setPalette(palette);
     QStringList notes;
-    for (const QString &note : {m_linkFailure, m_portLeft})
+    for (const QString &note : {m_linkFailure, m_portLeft, m_startNote})
         if (!note.isEmpty())
             notes << note;
     m_portLabel->setToolTip(notes.join(QLatin1Char('\n')));

@@ -27,6 +27,8 @@ public:
     void showPortNumber(quint16 port) override;
     void showLinkFailure(const LinkError &error) override;
     void showPortLeft(quint16 port, const LinkError &why) override;
+    // Something the user should know about the start, such as why nothing was restored.
+    void showStartNote(const QString &note);
     void showSchedule() override;
     void showRefusal(const QString &text) override;
 
@@ -62,7 +64,8 @@ private:
     QLabel *m_kuupaev = nullptr;
     QLabel *m_portLabel = nullptr;
     // What the port label's tooltip tells besides its number: why frames fail, why a port was
-    // left.
+    // left, what went wrong at the start.
     QString m_linkFailure;
     QString m_portLeft;
+    QString m_startNote;
 };
