@@ -3,10 +3,8 @@
 #include "ModalSteps.h"
 
 #include <QComboBox>
-#include <QDeadlineTimer>
 #include <QPushButton>
 #include <QTimeEdit>
-#include <QWindow>
 #include <QtTest>
 
 namespace {
@@ -69,9 +67,6 @@ private slots:
     void roadByKeyboard();
     void failedConfirmationThenCancel_data();
     void failedConfirmationThenCancel();
-    void cancellation_data();
-    void cancellation();
-    void clockTicksWhileTheMessageIsShown();
 };
 
 void tst_Kellaajad::showsTheStoreAndThePort()
@@ -229,77 +224,6 @@ void tst_Kellaajad::failedConfirmationThenCancel()
         QCOMPARE(shown.store.SwitchOnTime(channel), switchOnOf(channel));
         QCOMPARE(shown.store.SwitchOffTime(channel), switchOffOf(channel));
     }
-}
-
-void tst_Kellaajad::cancellation_data()
-{
-    QTest::addColumn<QString>("how");
-
-    QTest::newRow("ComCancel") << QStringLiteral("click");
-    QTest::newRow("Esc") << QStringLiteral("Esc");
-    QTest::newRow("Alt+E") << QStringLiteral("Alt+E");
-    QTest::newRow("close box") << QStringLiteral("close");
-}
-
-void tst_Kellaajad::cancellation()
-{
-    QFETCH(QString, how);
-
-    Shown shown;
-    QVERIFY(QTest::qWaitForWindowActive(&shown.dialog));
-    shown.enterDistinctTimes();
-    shown.portCombo()->setCurrentIndex(2);
-
-    if (how == QLatin1String("click"))
-        QTest::mouseClick(shown.find<QPushButton>(QStringLiteral("ComCancel")), Qt::LeftButton);
-    else if (how == QLatin1String("Esc"))
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    else if (how == QLatin1String("Alt+E"))
-        QTest::keyClick(&shown.dialog, Qt::Key_E, Qt::AltModifier);
-    else
-        shown.dialog.windowHandle()->close();
-
-    QTRY_VERIFY(!shown.dialog.isVisible());
-    QCOMPARE(shown.board.portNumber(), quint16(1));
-    QVERIFY(shown.port.wire.isEmpty());
-    QCOMPARE(shown.store.SwitchOnTime(1), QTime());
-}
-
-void tst_Kellaajad::clockTicksWhileTheMessageIsShown()
-{
-    ChannelRig rig;
-    rig.channels.load();
-    rig.port.unusablePorts = {2};
-    rig.port.clearWire();
-    rig.clock.start();
-
-    Kellaajad shown(rig.confirmation);
-    shown.findChild<QComboBox *>(QStringLiteral("PortCombo"))->setCurrentIndex(2);
-    int atMessage = -1;
-    int whileShown = 0;
-    // Bounded, so that a clock that stopped fails the test instead of holding it.
-    const QDeadlineTimer deadline(10000);
-    ModalSteps user([&](QWidget *modal) {
-        if (!qobject_cast<QMessageBox *>(modal))
-            return false;
-        const int latches = rig.port.boards[1].latches();
-        if (atMessage < 0)
-            atMessage = latches;
-        if (latches < atMessage + 3 && !deadline.hasExpired())
-            return false;
-        whileShown = latches - atMessage;
-        return ShownMessage().answer(modal);
-    });
-    QTimer::singleShot(0, &shown, [&] {
-        shown.findChild<QPushButton *>(QStringLiteral("ComOK"))->click();
-        shown.reject();
-    });
-
-    QCOMPARE(shown.exec(), int(QDialog::Rejected));
-    QVERIFY2(whileShown >= 3, "no frames while the message was shown");
-    // Only the trial met the missing port; every frame went to the port in use.
-    QCOMPARE(rig.port.wire.count(QStringLiteral("open2!")), 1);
-    QCOMPARE(rig.port.wire.count(QStringLiteral("open2")), 0);
 }
 
 QTEST_MAIN(tst_Kellaajad)

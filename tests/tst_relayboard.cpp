@@ -164,19 +164,6 @@ void tst_RelayBoard::failedFrame()
     QCOMPARE(error.text, QStringLiteral("port 1 failed"));
     QCOMPARE(port.wire, wire);
     QCOMPARE(port.boards[1].latches(), 0);
-
-    // Every tick writes a frame: a lasting fault is told once, not a hundred times a second, and
-    // once more when it is over.
-    QTest::failOnWarning(QRegularExpression(QStringLiteral("relay frame failed")));
-    board.write(allOn, RelayBoard::Frame::Tick);
-    QCOMPARE(written.size(), 1);
-    port.unusablePorts.clear();
-    port.linesFail = false;
-    QTest::ignoreMessage(QtInfoMsg, "relay frames reach port 1");
-    board.write(statesOf(0x01), RelayBoard::Frame::Tick);
-    QCOMPARE(written.size(), 2);
-    QVERIFY(!written[1][2].value<LinkError>().failed());
-    QCOMPARE(port.boards[1].outputs(), 0x01);
 }
 
 void tst_RelayBoard::slowPort_data()

@@ -13,9 +13,7 @@ private slots:
     void clockShownWhateverTheLocale();
     void switchingTimes_data();
     void switchingTimes();
-    void manualSwitchWithinTheSecondIsNotUndone();
     void channelsTestedAfterTheTurnOfASecondSeeTheNewSecond();
-    void failedFrameKeepsTheTicksChangesAndTheNextTickWritesAgain();
 
 private:
     std::unique_ptr<ChannelRig> rig;
@@ -101,20 +99,6 @@ void tst_ScheduleClock::switchingTimes()
     QCOMPARE(rig->store.SwitchOnTime(6).msec(), 0);
 }
 
-void tst_ScheduleClock::manualSwitchWithinTheSecondIsNotUndone()
-{
-    rig->enterAutomatic(3, QTime(7, 0), QTime(8, 0));
-    rig->now.setTime(QTime(7, 0, 0, 100));
-    rig->clock.tick();
-    QVERIFY(rig->channels.RelayState(3));
-
-    rig->channels.manualSwitch(3);
-    rig->now.setTime(QTime(7, 0, 0, 110));
-    rig->clock.tick();
-    QVERIFY(!rig->channels.RelayState(3));
-    QCOMPARE(rig->port.boards[1].outputs(), 0x00);
-}
-
 void tst_ScheduleClock::channelsTestedAfterTheTurnOfASecondSeeTheNewSecond()
 {
     rig->enterAutomatic(1, QTime(10, 0, 1), QTime(23, 0));
@@ -130,24 +114,6 @@ void tst_ScheduleClock::channelsTestedAfterTheTurnOfASecondSeeTheNewSecond()
 
     QVERIFY(!rig->channels.RelayState(1));
     QVERIFY(rig->channels.RelayState(8));
-}
-
-void tst_ScheduleClock::failedFrameKeepsTheTicksChangesAndTheNextTickWritesAgain()
-{
-    rig->enterAutomatic(4, QTime(9, 0), QTime(10, 0));
-    rig->port.unusablePorts << 1;
-    rig->now.setTime(QTime(9, 0));
-
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
-    rig->clock.tick();
-    QVERIFY(rig->view.shownOn[4]);
-    QCOMPARE(rig->port.boards[1].outputs(), 0x00);
-
-    // The adapter is back: the next tick latches the state the window shows.
-    rig->port.unusablePorts.clear();
-    rig->now.setTime(QTime(9, 0, 0, 10));
-    rig->clock.tick();
-    QCOMPARE(rig->port.boards[1].outputs(), 0x08);
 }
 
 QTEST_GUILESS_MAIN(tst_ScheduleClock)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "PortHolder.h"
 #include "VirtualBoard.h"
 
 #include <QtTest>
@@ -10,14 +9,11 @@
 int virtualBoardWriteFrame(int argc, char **argv);
 
 // A test's main(): the library is loaded before the test starts (if it still cannot be, the
-// tests skip and say why). The same executable serves as the program of a PortHolder, and
-// writes single frames for the tests of virtualboard-run.
-
+// tests skip and say why). The same executable writes single frames for the tests of
+// virtualboard-run.
 #define VIRTUALBOARD_TEST_MAIN(TestObject)                                                         \
     int main(int argc, char *argv[])                                                               \
     {                                                                                              \
-        if (argc == 3 && qstrcmp(argv[1], "--virtualboard-hold") == 0)                             \
-            return PortHolder::hold(argc, argv);                                                   \
         if (argc == 4 && qstrcmp(argv[1], "--virtualboard-frame") == 0)                            \
             return virtualBoardWriteFrame(argc, argv);                                             \
         virtualBoardPrepare(argc, argv);                                                           \
