@@ -250,8 +250,10 @@ void Peavorm::showSchedule()
     // Built anew for every showing, from the times and the port as they are now. Timer1 goes on
     // ticking in its event loop.
     Kellaajad dialog(m_confirmation);
-    if (dialog.exec() == QDialog::Accepted)
-        showPortNumber(m_confirmation.portNumber());
+    dialog.exec();
+    // A port trial that succeeds just after the dialog was cancelled still puts its port in
+    // force, so the label is written whichever way the dialog closed.
+    showPortNumber(m_confirmation.portNumber());
 }
 
 void Peavorm::showRefusal(const QString &text)
