@@ -164,6 +164,7 @@ void reportLatency(const FastClock &clock, const QList<Latch> &latches)
     report("latency_p99_ms", spread.p99Ms);
     report("latency_max_ms", spread.maxMs);
 }
+
 // How long the window's thread was kept from its event loop: a 1 ms timer on that thread, and
 // the longest time between two of its timeouts.
 class Heartbeat
