@@ -313,19 +313,21 @@ void Benchmark::slowAdapterRows()
         met(p99 >= 0 && p99 <= 30 && value(m_clicks, "click_missed") == 0));
 
     const auto busy = [this, &before](const QString &figure, const Figures &after,
-                          const Figures &inlineRun, const QString &more) {
+                          const Figures &inlineRun, const QString &more, bool valid) {
         const double longest = value(after, "busy_max_ms");
         row(figure,
             QStringLiteral("%1 ms").arg(ms(longest))
                 + before.arg(QStringLiteral("%1 ms").arg(ms(value(inlineRun, "busy_max_ms"))))
                 + more,
-            QStringLiteral("<= 16 ms"), met(longest >= 0 && longest <= 16));
+            QStringLiteral("<= 16 ms"), met(valid && longest >= 0 && longest <= 16));
     };
     busy(QStringLiteral("slow adapter: window's thread, longest gap between 1 ms heartbeats"),
-        m_clicks, m_clicksInline, QString());
+        m_clicks, m_clicksInline, QString(), true);
+    // Without a gap as long as the hang in port 1's latches, the hang never reached the writer.
+    const double hangGap = value(m_hang, "frame_gap_max_ms");
     busy(QStringLiteral("%1 s hang: window's thread, longest gap between 1 ms heartbeats")
              .arg(WindowRun::kHangMs / 1000),
         m_hang, m_hangInline,
-        QStringLiteral("; port 1 went %1 ms without a latch")
-            .arg(value(m_hang, "frame_gap_max_ms"), 0, 'f', 0));
+        QStringLiteral("; port 1 went %1 ms without a latch").arg(hangGap, 0, 'f', 0),
+        hangGap >= WindowRun::kHangMs);
 }

@@ -76,7 +76,10 @@ void reportUsage(const Usage &from, const Usage &to)
     report("peak_rss_kb", double(to.peakRssKb));
     report("measured_s", seconds);
     report("frames", double(to.latches - from.latches));
-    report("disk_write_bytes", double(to.diskWriteBytes - from.diskWriteBytes));
+    report("disk_write_bytes",
+        from.diskWriteBytes < 0 || to.diskWriteBytes < 0
+            ? -1.0
+            : double(to.diskWriteBytes - from.diskWriteBytes));
 }
 
 struct Latch
