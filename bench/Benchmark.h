@@ -7,12 +7,13 @@
 #include <QStringList>
 
 // Runs every measurement and prints the table: frame cost against a bare loop, the tick rate
-// idle, with the dialog open and with the other core busy, the schedule latency, and the
-// program's CPU time, memory and start-up, each next to its target.
+// idle, with the dialog open and with the other core busy, the schedule latency, the program's
+// CPU time, disk writes, memory and start-up, and the window on a slow and on a hanging adapter,
+// each next to its target.
 class Benchmark
 {
 public:
-    enum class Parts { All, FramesOnly };
+    enum class Parts { All, FramesOnly, SlowAdapterOnly };
 
     int run(Parts parts);
 
@@ -22,18 +23,30 @@ public:
     static constexpr const char *kSpinOption = "--spin";
     // Only the frame cost, for comparing two builds of the serial component run after run.
     static constexpr const char *kFramesOption = "--frames";
+    // Only the runs on a slow and a hanging adapter.
+    static constexpr const char *kSlowOption = "--slow";
     static int spin();
 
 private:
     using Figures = QMap<QString, double>;
 
     Figures runWindow(const QString &mode, bool otherCoreBusy);
-    void printTable(const QList<FrameCost::Figures> &frames, const QString &wire) const;
-    static void print(const QStringList &rows);
+    void printTable(const QList<FrameCost::Figures> &frames, const QString &wire);
+    void frameRows(const QList<FrameCost::Figures> &frames, const QString &wire);
+    void windowRows();
+    void slowAdapterRows();
+    void row(const QString &figure, const QString &measured, const QString &target = QString(),
+        const QString &status = QString());
     static QString machine();
 
+    QStringList m_rows;
     Figures m_idle;
     Figures m_dialog;
     Figures m_busy;
     Figures m_latency;
+    // On the slow adapter, with frames on the writing thread and, as before it, on the window's.
+    Figures m_clicks;
+    Figures m_clicksInline;
+    Figures m_hang;
+    Figures m_hangInline;
 };

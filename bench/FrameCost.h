@@ -2,9 +2,9 @@
 
 #include "PseudoTerminal.h"
 #include "RelayBoard.h"
-#include "TtyPort.h"
 #include "Spread.h"
 #include "SystemCallCounter.h"
+#include "TtyPort.h"
 
 #include <QList>
 #include <QString>

@@ -7,18 +7,21 @@
 #include "RelayBoard.h"
 #include "ScheduleClock.h"
 #include "ScheduleConfirmation.h"
-#include "TtyPort.h"
 #include "Spread.h"
 #include "TraceLog.h"
+#include "TtyPort.h"
 #include "VirtualBoard.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <sys/resource.h>
 
@@ -29,7 +32,21 @@ struct Usage
     qint64 cpuNs = 0;
     long peakRssKb = 0;
     qint64 latches = 0;
+    qint64 diskWriteBytes = 0;
 };
+
+// What the process has sent towards the disks (write_bytes in /proc/self/io): files written on a
+// disk-backed file system, counted when the pages are dirtied; nothing for a tmpfs or a device.
+qint64 diskWriteBytes()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly | QIODevice::Text))
+        return -1;
+    for (const QByteArray &line : io.readAll().split('\n'))
+        if (line.startsWith("write_bytes:"))
+            return line.mid(int(sizeof "write_bytes:")).trimmed().toLongLong();
+    return -1;
+}
 
 Usage usageNow(const QString &device)
 {
@@ -41,6 +58,7 @@ Usage usageNow(const QString &device)
         + (qint64(self.ru_utime.tv_usec) + self.ru_stime.tv_usec) * 1000;
     usage.peakRssKb = self.ru_maxrss;
     usage.latches = VirtualBoard::state(device).latches;
+    usage.diskWriteBytes = diskWriteBytes();
     return usage;
 }
 
@@ -57,6 +75,11 @@ void reportUsage(const Usage &from, const Usage &to)
     report("cpu_percent", 100.0 * double(to.cpuNs - from.cpuNs) / double(to.wallNs - from.wallNs));
     report("peak_rss_kb", double(to.peakRssKb));
     report("measured_s", seconds);
+    report("frames", double(to.latches - from.latches));
+    report("disk_write_bytes",
+        from.diskWriteBytes < 0 || to.diskWriteBytes < 0
+            ? -1.0
+            : double(to.diskWriteBytes - from.diskWriteBytes));
 }
 
 struct Latch
@@ -144,22 +167,112 @@ void reportLatency(const FastClock &clock, const QList<Latch> &latches)
     report("latency_p99_ms", spread.p99Ms);
     report("latency_max_ms", spread.maxMs);
 }
-} // namespace
 
-bool WindowRun::parseMode(const QString &name, Mode *mode)
+// How long the window's thread was kept from its event loop: a 1 ms timer on that thread, and
+// the longest time between two of its timeouts.
+class Heartbeat
 {
-    if (name == QLatin1String("idle"))
-        *mode = Mode::Idle;
-    else if (name == QLatin1String("dialog"))
-        *mode = Mode::Dialog;
-    else if (name == QLatin1String("latency"))
-        *mode = Mode::Latency;
-    else
-        return false;
-    return true;
+public:
+    Heartbeat()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(1);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 now = monotonicNs();
+            m_longestNs = std::max(m_longestNs, now - m_lastNs);
+            m_lastNs = now;
+        });
+    }
+    void start()
+    {
+        m_lastNs = monotonicNs();
+        m_timer.start();
+    }
+    double longestGapMs() const { return double(m_longestNs) / 1e6; }
+
+private:
+    QTimer m_timer;
+    qint64 m_lastNs = 0;
+    qint64 m_longestNs = 0;
+};
+
+struct Click
+{
+    qint64 dueNs; // when the user clicked: the handler may run later if the thread is busy
+    unsigned outputs; // what the board should latch for it
+};
+
+// The time from each click to the first latch of the outputs it asked for. Channel k % 8 + 1 is
+// switched by click k, so the outputs count through sixteen values and a latched value tells
+// which click it carries.
+void reportClicks(const QList<Click> &clicks, const QList<Latch> &latches)
+{
+    std::vector<qint64> latencies;
+    int missed = 0;
+    int next = 0;
+    for (const Click &click : clicks) {
+        while (next < latches.size() && latches[next].ns < click.dueNs)
+            ++next;
+        int found = next;
+        while (found < latches.size() && latches[found].value != click.outputs)
+            ++found;
+        if (found < latches.size())
+            latencies.push_back(latches[found].ns - click.dueNs);
+        else
+            ++missed;
+    }
+    const Spread spread = Spread::of(latencies);
+    report("click_count", spread.count);
+    report("click_missed", missed);
+    report("click_median_ms", spread.medianMs);
+    report("click_p99_ms", spread.p99Ms);
+    report("click_max_ms", spread.maxMs);
 }
 
-int WindowRun::run(int argc, char **argv, Mode mode, qint64 spawnedNs)
+// Port 1's latches per second between two moments, and the longest time without one.
+void reportFrames(const QList<Latch> &latches, qint64 fromNs, qint64 toNs)
+{
+    int count = 0;
+    qint64 last = fromNs;
+    qint64 longest = 0;
+    for (const Latch &latch : latches) {
+        if (latch.ns < fromNs || latch.ns > toNs)
+            continue;
+        ++count;
+        longest = std::max(longest, latch.ns - last);
+        last = latch.ns;
+    }
+    longest = std::max(longest, toNs - last);
+    report("frames_per_s", count / (double(toNs - fromNs) / 1e9));
+    report("frame_gap_max_ms", double(longest) / 1e6);
+}
+} // namespace
+
+bool WindowRun::parseMode(const QString &name, Mode *mode, RelayBoard::Threading *threading)
+{
+    static const QList<std::pair<QString, Mode>> modes {
+        {QStringLiteral("idle"), Mode::Idle},
+        {QStringLiteral("dialog"), Mode::Dialog},
+        {QStringLiteral("latency"), Mode::Latency},
+        {QStringLiteral("clicks"), Mode::Clicks},
+        {QStringLiteral("hang"), Mode::Hang},
+    };
+    const QString inlineSuffix = QStringLiteral("-inline");
+    const bool inlineFrames = name.endsWith(inlineSuffix);
+    const QString base = inlineFrames ? name.chopped(inlineSuffix.size()) : name;
+    for (const auto &[modeName, value] : modes) {
+        if (modeName == base) {
+            *mode = value;
+            *threading
+                = inlineFrames ? RelayBoard::Threading::Inline : RelayBoard::Threading::Background;
+            return true;
+        }
+    }
+    return false;
+}
+
+int WindowRun::run(
+    int argc, char **argv, Mode mode, RelayBoard::Threading threading, qint64 spawnedNs)
 {
     // The trace times the first latch; it stays on only where latches are timed throughout.
     QTemporaryDir dir;
@@ -167,13 +280,19 @@ int WindowRun::run(int argc, char **argv, Mode mode, qint64 spawnedNs)
     VirtualBoard::control(QStringLiteral("trace ") + tracePath);
 
     std::array<PseudoTerminal, 2> ptys;
+    const QString device = ptys[0].slave();
+    const bool slowAdapter = mode == Mode::Clicks || mode == Mode::Hang;
+    if (slowAdapter)
+        VirtualBoard::control(
+            QStringLiteral("delay %1 %2 %3").arg(device).arg(kRequestDelayUs).arg(kOpenDelayUs));
     QApplication app(argc, argv);
     // As main() has it, on pseudo-terminals.
     FastClock fastClock;
     ScheduleClock::Clock clock = &QDateTime::currentDateTime;
     if (mode == Mode::Latency)
         clock = [&fastClock] { return fastClock.now(); };
-    RelayBoard board(std::make_unique<TtyPort>(QStringList {ptys[0].slave(), ptys[1].slave()}));
+    RelayBoard board(
+        std::make_unique<TtyPort>(QStringList {ptys[0].slave(), ptys[1].slave()}), threading);
     Module1 store;
     ChannelControl channels(board, store);
     ScheduleClock scheduleClock(channels, store, clock);
@@ -184,14 +303,60 @@ int WindowRun::run(int argc, char **argv, Mode mode, qint64 spawnedNs)
     peavorm.show();
     scheduleClock.start();
 
-    const QString device = ptys[0].slave();
-    if (mode != Mode::Latency)
-        VirtualBoard::control(QStringLiteral("trace"));
-    const QList<Latch> first = latchesIn(TraceLog(tracePath), device);
-    if (!first.isEmpty())
-        report("first_frame_ms", double(first.front().ns - spawnedNs) / 1e6);
+    if (!slowAdapter) {
+        // The start-up all-off comes from the writing thread, so its latch is waited for; the
+        // query writes the trace out.
+        const qint64 deadlineNs = monotonicNs() + 2000000000;
+        while (VirtualBoard::state(device).latches == 0 && monotonicNs() < deadlineNs)
+            QThread::usleep(100);
+        if (mode != Mode::Latency)
+            VirtualBoard::control(QStringLiteral("trace"));
+        const QList<Latch> first = latchesIn(TraceLog(tracePath), device);
+        if (!first.isEmpty())
+            report("first_frame_ms", double(first.front().ns - spawnedNs) / 1e6);
+    }
 
     Usage from;
+    Heartbeat heartbeat;
+    std::mt19937 random(2);
+    std::uniform_int_distribution<int> clickInterval(50, 150);
+    QList<Click> clicks;
+    int clickCount = 0;
+    qint64 clicksFromNs = 0;
+    qint64 clicksUntilNs = 0;
+    // Clicks until the count is reached or the time is up, then lets the last frames out.
+    std::function<void()> clickNext = [&] {
+        const int ms = clickInterval(random);
+        const qint64 dueNs = monotonicNs() + qint64(ms) * 1000000;
+        if (clicks.size() >= clickCount || dueNs > clicksUntilNs) {
+            QTimer::singleShot(1000, Qt::PreciseTimer, &app, [&, dueNs] {
+                VirtualBoard::control(QStringLiteral("trace"));
+                const QList<Latch> latches = latchesIn(TraceLog(tracePath), device);
+                reportFrames(latches, clicksFromNs, dueNs);
+                if (mode == Mode::Clicks)
+                    reportClicks(clicks, latches);
+                report("busy_max_ms", heartbeat.longestGapMs());
+                app.quit();
+            });
+            return;
+        }
+        QTimer::singleShot(ms, Qt::PreciseTimer, &app, [&, dueNs] {
+            const int channel = int(clicks.size()) % kChannelCount + 1;
+            peavorm.findChild<QPushButton *>(QStringLiteral("Relee%1").arg(channel))->click();
+            unsigned outputs = 0;
+            for (int c = 1; c <= kChannelCount; ++c)
+                outputs |= channels.RelayState(c) ? 1u << (c - 1) : 0u;
+            clicks << Click {dueNs, outputs};
+            clickNext();
+        });
+    };
+    const auto clickAway = [&](int count, int seconds) {
+        clickCount = count;
+        clicksFromNs = monotonicNs();
+        clicksUntilNs = clicksFromNs + qint64(seconds) * 1000000000;
+        heartbeat.start();
+        clickNext();
+    };
     QTimer::singleShot(0, &app, [&] {
         switch (mode) {
         case Mode::Idle:
@@ -232,6 +397,16 @@ int WindowRun::run(int argc, char **argv, Mode mode, qint64 spawnedNs)
             });
             break;
         }
+        case Mode::Clicks:
+            clickAway(kClicks, 60);
+            break;
+        case Mode::Hang:
+            // Clicked all through, so that the window has work while the adapter hangs.
+            clickAway(1000, 1 + kHangMs / 1000 + 2);
+            QTimer::singleShot(1000, Qt::PreciseTimer, &app, [&] {
+                VirtualBoard::control(QStringLiteral("hang %1 %2").arg(device).arg(kHangMs));
+            });
+            break;
         }
     });
     return app.exec();

@@ -22,12 +22,17 @@ int main(int argc, char *argv[])
     if (argc == 5 && qstrcmp(argv[1], Benchmark::kWindowOption) == 0
         && qstrcmp(argv[3], Benchmark::kSpawnedOption) == 0) {
         WindowRun::Mode mode;
-        if (!WindowRun::parseMode(QString::fromLocal8Bit(argv[2]), &mode))
+        RelayBoard::Threading threading;
+        if (!WindowRun::parseMode(QString::fromLocal8Bit(argv[2]), &mode, &threading))
             return 2;
-        return WindowRun::run(argc, argv, mode, QByteArray(argv[4]).toLongLong());
+        return WindowRun::run(argc, argv, mode, threading, QByteArray(argv[4]).toLongLong());
     }
 
     QCoreApplication app(argc, argv);
-    const bool framesOnly = argc == 2 && qstrcmp(argv[1], Benchmark::kFramesOption) == 0;
-    return Benchmark().run(framesOnly ? Benchmark::Parts::FramesOnly : Benchmark::Parts::All);
+    Benchmark::Parts parts = Benchmark::Parts::All;
+    if (argc == 2 && qstrcmp(argv[1], Benchmark::kFramesOption) == 0)
+        parts = Benchmark::Parts::FramesOnly;
+    else if (argc == 2 && qstrcmp(argv[1], Benchmark::kSlowOption) == 0)
+        parts = Benchmark::Parts::SlowAdapterOnly;
+    return Benchmark().run(parts);
 }

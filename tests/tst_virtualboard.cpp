@@ -63,16 +63,21 @@ void tst_VirtualBoard::frames_data()
     QTest::addColumn<int>("frame");
     QTest::addColumn<int>("latched"); // the outputs, -1 when nothing latched
     QTest::addColumn<int>("reopenError");
+    QTest::addColumn<int>("slowMs"); // what the adapter's delays add up to from the fault on
 
-    QTest::newRow("only channel 8 on") << "none" << true << 0x80 << 0x80 << 0;
-    QTest::newRow("channels 1, 3, 4, 6 on") << "none" << true << 0x2d << 0x2d << 0;
+    QTest::newRow("only channel 8 on") << "none" << true << 0x80 << 0x80 << 0 << 0;
+    QTest::newRow("channels 1, 3, 4, 6 on") << "none" << true << 0x2d << 0x2d << 0 << 0;
     // Opening raised DTR and RTS: channel 8's clock has no rising edge, and the opening's own
     // edge shifted in a 1 in its place.
-    QTest::newRow("RTS left high at open") << "none" << false << 0x00 << 0x80 << 0;
-    QTest::newRow("adapter drops the strobe at close") << "close-drops" << true << 0x81 << -1 << 0;
-    QTest::newRow("port gone") << "missing" << true << 0x81 << 0x81 << ENOENT;
-    QTest::newRow("held exclusively") << "busy" << true << 0x81 << 0x81 << EBUSY;
-    QTest::newRow("unplugged") << "unplug" << true << 0x81 << -1 << ENOENT;
+    QTest::newRow("RTS left high at open") << "none" << false << 0x00 << 0x80 << 0 << 0;
+    QTest::newRow("adapter drops the strobe at close")
+        << "close-drops" << true << 0x81 << -1 << 0 << 0;
+    QTest::newRow("port gone") << "missing" << true << 0x81 << 0x81 << ENOENT << 0;
+    QTest::newRow("held exclusively") << "busy" << true << 0x81 << 0x81 << EBUSY << 0;
+    QTest::newRow("unplugged") << "unplug" << true << 0x81 << -1 << ENOENT << 0;
+    // 26 line requests of 0.4 ms, and the reopening's 20 ms.
+    QTest::newRow("slow adapter") << "delay 400 20000" << true << 0x81 << 0x81 << 0 << 30;
+    QTest::newRow("adapter hangs once") << "hang 30" << true << 0x81 << 0x81 << 0 << 30;
 }
 
 void tst_VirtualBoard::frames()
@@ -82,6 +87,7 @@ void tst_VirtualBoard::frames()
     QFETCH(int, frame);
     QFETCH(int, latched);
     QFETCH(int, reopenError);
+    QFETCH(int, slowMs);
     const bool unplugged = fault == QLatin1String("unplug");
 
     PseudoTerminal pty;
@@ -91,6 +97,8 @@ void tst_VirtualBoard::frames()
     int lines = 0;
     QVERIFY(::ioctl(fd, TIOCMGET, &lines) == 0 && (lines & TIOCM_DTR) && (lines & TIOCM_RTS));
     QVERIFY(VirtualBoard::control(QStringLiteral("fault %1 %2").arg(pty.slave(), fault)));
+    QElapsedTimer slow;
+    slow.start();
     // Unplugged, a descriptor opened before meets a hung-up terminal.
     errno = 0;
     QCOMPARE(::ioctl(fd, TIOCMGET, &lines), unplugged ? -1 : 0);
@@ -107,6 +115,7 @@ void tst_VirtualBoard::frames()
     QCOMPARE(again < 0 ? errno : 0, reopenError);
     if (again >= 0)
         ::close(again);
+    QVERIFY2(slow.elapsed() >= slowMs, qPrintable(QString::number(slow.elapsed())));
 }
 
 void tst_VirtualBoard::guardRefusesSerialPorts()

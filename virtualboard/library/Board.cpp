@@ -222,6 +222,19 @@ void Board::stalled(const char *call, int64_t ns)
         std::string("call=") + call + " ms=" + std::to_string(ns / 1000000));
 }
 
+int64_t Board::requestWait(const char *call)
+{
+    if (m_unplugged)
+        return 0;
+    const int64_t hang = m_hangNs;
+    if (hang > 0) {
+        m_hangNs = 0;
+        m_trace->event(m_device, "fault", "hang",
+            std::string("call=") + call + " ms=" + std::to_string(hang / 1000000));
+    }
+    return m_requestDelayNs + hang;
+}
+
 void Board::unplug()
 {
     m_unplugged = true;
@@ -232,12 +245,15 @@ void Board::unplug()
     m_trace->event(m_device, "fault", "unplugged");
 }
 
-bool Board::setFault(const std::string &fault, long long count)
+bool Board::setFault(const std::string &fault, long long count, long long second)
 {
     if (fault == "none") {
         m_openFault = OpenFault::None;
         m_unplugAfter = -1;
         m_closeDrops = false;
+        m_requestDelayNs = 0;
+        m_openDelayNs = 0;
+        m_hangNs = 0;
         if (m_wedged) {
             m_wedged = false;
             // What the queue held starts moving once the adapter does.
@@ -269,12 +285,18 @@ bool Board::setFault(const std::string &fault, long long count)
         m_wedged = true;
     } else if (fault == "close-drops") {
         m_closeDrops = true;
+    } else if (fault == "delay" && count >= 0 && second >= 0) {
+        m_requestDelayNs = int64_t(count) * 1000;
+        m_openDelayNs = int64_t(second) * 1000;
+    } else if (fault == "hang" && count >= 0) {
+        m_hangNs = int64_t(count) * 1000000;
     } else {
         return false;
     }
     if (fault != "unplug" && fault != "replug")
         m_trace->event(m_device, "fault", "set",
-            "fault=" + fault + (count ? " n=" + std::to_string(count) : std::string()));
+            "fault=" + fault + (count ? " n=" + std::to_string(count) : std::string())
+                + (second ? " m=" + std::to_string(second) : std::string()));
     return true;
 }
 

@@ -59,8 +59,13 @@ public:
 
     OpenFault openFault() const { return m_openFault; }
     bool unplugged() const { return m_unplugged; }
-    // Commands: none, missing, busy, unplug, unplug-after N, replug, wedge, close-drops.
-    bool setFault(const std::string &fault, long long count);
+    // A slow adapter: how long an opening takes, and how long the next request (a line request,
+    // a termios call or TIOCOUTQ) blocks before it takes effect, a pending hang included.
+    int64_t openDelay() const { return m_unplugged ? 0 : m_openDelayNs; }
+    int64_t requestWait(const char *call);
+    // Commands: none, missing, busy, unplug, unplug-after N, replug, wedge, close-drops,
+    // delay REQUEST_US [OPEN_US], hang MS.
+    bool setFault(const std::string &fault, long long count, long long second = 0);
     void forget();
 
     virtualboard_state state() const;
@@ -100,6 +105,9 @@ private:
     long long m_unplugAfter = -1;
     bool m_wedged = false;
     bool m_closeDrops = false;
+    int64_t m_requestDelayNs = 0;
+    int64_t m_openDelayNs = 0;
+    int64_t m_hangNs = 0;
 
     int m_openDescriptors = 0;
     long long m_edges = 0;

@@ -91,6 +91,26 @@ unsigned baudOf(speed_t code)
     return 9600;
 }
 
+// The requests a USB adapter answers with a control transfer of its own.
+bool isAdapterRequest(unsigned long request)
+{
+    switch (request) {
+    case TIOCMGET:
+    case TIOCMBIS:
+    case TIOCMBIC:
+    case TIOCMSET:
+    case TIOCOUTQ:
+    case TCGETS:
+    case TCSETS:
+    case TCSETSW:
+    case TCSETSF:
+        return true;
+    default:
+        return request == kGetTermios2 || request == kSetTermios2 || request == kSetTermios2Drain
+            || request == kSetTermios2Flush;
+    }
+}
+
 const char *requestName(unsigned long request)
 {
     switch (request) {
@@ -284,6 +304,7 @@ int Registry::open(int dirfd, const char *path, const std::function<int(const ch
     const std::string requested = path;
     std::string target;
     Board *board = nullptr;
+    int64_t openDelay = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         target = redirected(requested);
@@ -312,6 +333,7 @@ int Registry::open(int dirfd, const char *path, const std::function<int(const ch
                 errno = error;
                 return -1;
             }
+            openDelay = board->openDelay();
         }
     }
     const int fd = realOpen(target.c_str());
@@ -319,6 +341,8 @@ int Registry::open(int dirfd, const char *path, const std::function<int(const ch
         return fd;
     const int savedErrno = errno;
     if (fd < kMaxDescriptors && isPseudoTerminal(fd)) {
+        // A USB adapter's driver configures it and raises the lines before open() returns.
+        sleepNs(openDelay);
         std::lock_guard<std::mutex> lock(m_mutex);
         board->opened(fd, requested);
         s_descriptors[fd].store(board, std::memory_order_release);
@@ -343,6 +367,16 @@ void Registry::traceCall(
     m_trace.event(board->device(), "call", call, all);
 }
 
+void Registry::awaitAdapter(std::unique_lock<std::mutex> &lock, Board *board, const char *call)
+{
+    const int64_t wait = board->requestWait(call);
+    if (wait <= 0)
+        return;
+    lock.unlock();
+    sleepNs(wait);
+    lock.lock();
+}
+
 bool Registry::drain(std::unique_lock<std::mutex> &lock, Board *board, const char *call)
 {
     const int64_t now = Trace::monotonicNs();
@@ -362,6 +396,8 @@ int Registry::ioctl(int fd, Board *board, unsigned long request, void *arg)
     const RealCalls &real = RealCalls::get();
     std::unique_lock<std::mutex> lock(m_mutex);
     const char *name = requestName(request);
+    if (isAdapterRequest(request))
+        awaitAdapter(lock, board, name);
     std::string fields = "req=";
     if (name) {
         fields += name;
@@ -515,7 +551,8 @@ void Registry::replaced(int fd)
 
 int Registry::tcgetattr(int fd, Board *board, termios *settings)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    awaitAdapter(lock, board, "tcgetattr");
     if (board->unplugged()) {
         traceCall(board, "tcgetattr", std::string(), -1, EIO);
         errno = EIO;
@@ -536,6 +573,7 @@ int Registry::tcsetattr(int fd, Board *board, int when, const termios *settings)
     const std::string fields = when == TCSANOW ? "when=TCSANOW"
         : when == TCSADRAIN                    ? "when=TCSADRAIN"
                                                : "when=TCSAFLUSH";
+    awaitAdapter(lock, board, "tcsetattr");
     if (board->unplugged()) {
         traceCall(board, "tcsetattr", fields, -1, EIO);
         errno = EIO;
@@ -612,9 +650,15 @@ bool Registry::command(const std::vector<std::string> &words)
         m_stallNs = std::atoll(argument.c_str()) * 1000000;
     } else if (verb == "forget" && words.size() == 2) {
         boardFor(redirected(argument)).forget();
-    } else if (verb == "fault" && (words.size() == 3 || words.size() == 4)) {
-        const long long count = words.size() == 4 ? std::atoll(words[3].c_str()) : 0;
-        return boardFor(redirected(argument)).setFault(words[2], count);
+    } else if (verb == "fault" && words.size() >= 3 && words.size() <= 5) {
+        const long long count = words.size() >= 4 ? std::atoll(words[3].c_str()) : 0;
+        const long long second = words.size() == 5 ? std::atoll(words[4].c_str()) : 0;
+        return boardFor(redirected(argument)).setFault(words[2], count, second);
+    } else if ((verb == "delay" && (words.size() == 3 || words.size() == 4))
+        || (verb == "hang" && words.size() == 3)) {
+        std::vector<std::string> fault {"fault", argument, verb};
+        fault.insert(fault.end(), words.begin() + 2, words.end());
+        return command(fault);
     } else {
         return false;
     }

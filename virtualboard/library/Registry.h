@@ -57,6 +57,9 @@ private:
     Board *findBoard(const std::string &device);
     std::string redirected(const std::string &path) const;
     bool guarded(int dirfd, const std::string &path) const;
+    // A slow adapter's request: blocks without holding the lock, so that other devices and the
+    // control functions go on meanwhile.
+    void awaitAdapter(std::unique_lock<std::mutex> &lock, Board *board, const char *call);
     // Blocks for a drain: returns false when the queue never empties within the stall limit.
     bool drain(std::unique_lock<std::mutex> &lock, Board *board, const char *call);
     void traceCall(
