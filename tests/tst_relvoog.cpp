@@ -78,34 +78,42 @@ void tst_Relvoog::options()
 
 void tst_Relvoog::secondCopy_data()
 {
-    QTest::addColumn<bool>("sameBoard"); // this test drives port 1's device, as a first copy would
+    // The board this test drives, as a first copy would: none, port 1's, or port 2's, where the
+    // start's all-off goes when port 1 is missing.
+    QTest::addColumn<int>("claimedPort");
     QTest::addColumn<int>("signal");
     QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("told"); // on stderr, before the signal
 
-    QTest::newRow("same board, then SIGTERM") << true << SIGTERM << 3;
-    QTest::newRow("another board, then SIGTERM") << false << SIGTERM << 0;
-    QTest::newRow("another board, then SIGINT") << false << SIGINT << 0;
-    QTest::newRow("another board, then SIGHUP") << false << SIGHUP << 0;
+    QTest::newRow("same board, then SIGTERM")
+        << 1 << SIGTERM << 3 << QByteArray("is driven by another copy");
+    QTest::newRow("same board after the fall-back")
+        << 2 << SIGTERM << 0 << QByteArray("driven by another copy");
+    QTest::newRow("another board, then SIGTERM") << 0 << SIGTERM << 0 << QByteArray();
+    QTest::newRow("another board, then SIGINT") << 0 << SIGINT << 0 << QByteArray();
+    QTest::newRow("another board, then SIGHUP") << 0 << SIGHUP << 0 << QByteArray();
 }
 
 void tst_Relvoog::secondCopy()
 {
-    QFETCH(bool, sameBoard);
+    QFETCH(int, claimedPort);
     QFETCH(int, signal);
     QFETCH(int, status);
+    QFETCH(QByteArray, told);
 
-    const QString device = m_ports[sameBoard ? 0 : 2].slave();
-    if (sameBoard)
-        QVERIFY(DeviceClaim::claim(device));
-    OpenWatch board(device);
+    const QString claimed = m_ports[claimedPort].slave();
+    if (claimedPort)
+        QVERIFY(DeviceClaim::claim(claimed));
+    const QString port1 = claimedPort == 2 ? QStringLiteral("/nonexistent/relvoog-port")
+                                           : m_ports[claimedPort].slave();
+    OpenWatch board(claimed);
     QProcess program;
-    start(program,
-        {QStringLiteral("--port1"), device, QStringLiteral("--port2"), m_ports[1].slave()});
+    start(
+        program, {QStringLiteral("--port1"), port1, QStringLiteral("--port2"), m_ports[2].slave()});
 
     QByteArray errors;
-    if (sameBoard)
-        QTRY_VERIFY(
-            (errors += program.readAllStandardError()).contains(" is driven by another copy"));
+    if (claimedPort)
+        QTRY_VERIFY((errors += program.readAllStandardError()).contains(told));
     else
         QTRY_VERIFY(board.openings() > 0);
     // Ends as the quit button does; a second copy ends after its message, having written nothing.
@@ -113,8 +121,8 @@ void tst_Relvoog::secondCopy()
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), status);
-    if (sameBoard) {
-        QVERIFY(errors.contains(device.toLocal8Bit() + " is driven by another copy"));
+    if (claimedPort) {
+        QVERIFY(errors.contains(claimed.toLocal8Bit()));
         QCOMPARE(board.openings(), 0);
     }
 }

@@ -91,32 +91,45 @@ void tst_RememberedState::roundTripAndRestore()
 
 void tst_RememberedState::unusableFile_data()
 {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("problem");
+    // A file as the program writes it, with channel 3 switching on at 07:00:00, and one thing
+    // changed; or a file of its own.
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
 
-    QTest::newRow("cut short") << QByteArray("version=1\nport=1\n[channel1]\non=07:00:00\n")
-                               << "is damaged";
-    QTest::newRow("a time that is none")
-        << QByteArray("version=1\nport=1\n[channel1]\non=25:61:00\n") << "is damaged";
-    QTest::newRow("port out of range") << QByteArray("version=1\nport=7\n") << "is damaged";
-    QTest::newRow("binary junk") << QByteArray("\x00\xff\xfe[\x01=\n", 7) << "is damaged";
+    QTest::newRow("cut short") << QByteArray()
+                               << QByteArray("version=1\nport=1\n[channel1]\non=07:00:00\n");
+    QTest::newRow("a time that is none") << QByteArray("07:00:00") << QByteArray("25:61:00");
+    QTest::newRow("a mode that is none")
+        << QByteArray("mode=manual") << QByteArray("mode=sometimes");
+    QTest::newRow("port out of range") << QByteArray("port=1") << QByteArray("port=7");
+    QTest::newRow("binary junk") << QByteArray() << QByteArray("\x00\xff\xfe[\x01=\n", 7);
 }
 
 void tst_RememberedState::unusableFile()
 {
-    QFETCH(QByteArray, content);
-    QFETCH(QString, problem);
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
 
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("state.conf"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
+    const QString written = dir.filePath(QStringLiteral("written.conf"));
+    RememberedState::Snapshot snapshot;
+    snapshot.switchOn[3] = QTime(7, 0);
+    QString problem;
+    QVERIFY(RememberedState(written).save(snapshot, &problem));
+    QVERIFY(RememberedState(written).load(&problem));
+    QFile original(written);
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    QByteArray content = original.readAll();
+    content = from.isEmpty() ? to : content.replace(content.indexOf(from), from.size(), to);
+    // Another file: QSettings keeps what it read of one, and would not notice a change within
+    // the same second.
+    const QString damaged = dir.filePath(QStringLiteral("damaged.conf"));
+    QFile file(damaged);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
     file.close();
 
-    QString reason;
-    QVERIFY(!RememberedState(path).load(&reason));
-    QVERIFY2(reason.endsWith(problem), qPrintable(reason));
+    QVERIFY(!RememberedState(damaged).load(&problem));
+    QVERIFY2(problem.endsWith(QStringLiteral("is damaged")), qPrintable(problem));
 }
 
 QTEST_GUILESS_MAIN(tst_RememberedState)

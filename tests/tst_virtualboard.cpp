@@ -74,6 +74,7 @@ void tst_VirtualBoard::frames_data()
         << "close-drops" << true << 0x81 << -1 << 0 << 0;
     QTest::newRow("port gone") << "missing" << true << 0x81 << 0x81 << ENOENT << 0;
     QTest::newRow("held exclusively") << "busy" << true << 0x81 << 0x81 << EBUSY << 0;
+    QTest::newRow("not in the device's group") << "denied" << true << 0x81 << 0x81 << EACCES << 0;
     QTest::newRow("unplugged") << "unplug" << true << 0x81 << -1 << ENOENT << 0;
     // 26 line requests of 0.4 ms, and the reopening's 20 ms.
     QTest::newRow("slow adapter") << "delay 400 20000" << true << 0x81 << 0x81 << 0 << 30;

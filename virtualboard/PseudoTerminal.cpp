@@ -28,15 +28,6 @@ PseudoTerminal::~PseudoTerminal()
         ::close(m_master);
 }
 
-QString PseudoTerminal::lockFileName() const
-{
-    // Qt names it after the device with its directory's slashes turned into underscores.
-    QString name = m_slave;
-    name.remove(0, int(sizeof "/dev/" - 1));
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    return QStringLiteral("LCK..") + name;
-}
-
 QByteArray PseudoTerminal::received()
 {
     QByteArray all;

@@ -16,8 +16,6 @@ public:
     bool isValid() const { return m_master >= 0; }
     // The device path a port is given, "/dev/pts/N".
     QString slave() const { return m_slave; }
-    // The name of Qt's lock file for the slave.
-    QString lockFileName() const;
 
     // Everything the slave has transmitted since the last call.
     QByteArray received();

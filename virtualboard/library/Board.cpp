@@ -268,6 +268,8 @@ bool Board::setFault(const std::string &fault, long long count, long long second
         m_openFault = OpenFault::Missing;
     } else if (fault == "busy") {
         m_openFault = OpenFault::Busy;
+    } else if (fault == "denied") {
+        m_openFault = OpenFault::Denied;
     } else if (fault == "unplug") {
         unplug();
     } else if (fault == "unplug-after") {

@@ -15,7 +15,7 @@ class Trace;
 class Board
 {
 public:
-    enum class OpenFault { None, Missing, Busy };
+    enum class OpenFault { None, Missing, Busy, Denied };
 
     Board(std::string device, Trace &trace);
 
@@ -63,7 +63,7 @@ public:
     // a termios call or TIOCOUTQ) blocks before it takes effect, a pending hang included.
     int64_t openDelay() const { return m_unplugged ? 0 : m_openDelayNs; }
     int64_t requestWait(const char *call);
-    // Commands: none, missing, busy, unplug, unplug-after N, replug, wedge, close-drops,
+    // Commands: none, missing, busy, denied, unplug, unplug-after N, replug, wedge, close-drops,
     // delay REQUEST_US [OPEN_US], hang MS.
     bool setFault(const std::string &fault, long long count, long long second = 0);
     void forget();

@@ -327,6 +327,9 @@ int Registry::open(int dirfd, const char *path, const std::function<int(const ch
             } else if (board->openFault() == Board::OpenFault::Busy) {
                 refusal = "EBUSY";
                 error = EBUSY;
+            } else if (board->openFault() == Board::OpenFault::Denied) {
+                refusal = "EACCES";
+                error = EACCES;
             }
             if (refusal) {
                 board->refused(requested, refusal);
