@@ -1,10 +1,8 @@
 #include "RecordingPort.h"
 #include "RelayBoard.h"
 
+#include <QSemaphore>
 #include <QtTest>
-
-#include <condition_variable>
-#include <mutex>
 
 namespace {
 RelayStates statesOf(quint8 outputs)
@@ -16,67 +14,28 @@ RelayStates statesOf(quint8 outputs)
 }
 
 // A port whose openings wait for the test to let them through, as a slow adapter's requests
-// do. It keeps the outputs of every frame it carried, in order.
-class SlowPort : public Port
+// do. It keeps the outputs each frame latched, in order.
+class SlowPort : public RecordingPort
 {
 public:
-    QString device(quint16) const override { return {}; }
     bool open() override
     {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        ++m_waiting;
-        m_changed.notify_all();
-        m_changed.wait(lock, [this] { return m_passes > 0; });
-        --m_passes;
-        --m_waiting;
-        return true;
+        held.release();
+        passes.acquire();
+        return RecordingPort::open();
     }
-    void close() override { }
-    bool setDtr(bool asserted) override
+    bool transmit(const QByteArray &data) override
     {
-        m_dtr = asserted;
-        return true;
-    }
-    bool setRts(bool asserted) override
-    {
-        if (asserted)
-            m_chain = quint8(m_chain << 1 | m_dtr);
-        return true;
-    }
-    bool transmit(const QByteArray &) override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_frames << m_chain;
-        m_changed.notify_all();
-        return true;
-    }
-    LinkError error() const override { return {}; }
-
-    void waitUntilHeld()
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_waiting > 0; });
-    }
-    void pass(int openings)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_passes += openings;
-        m_changed.notify_all();
-    }
-    QList<quint8> frames()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_frames;
+        const bool sent = RecordingPort::transmit(data);
+        frames << boards[1].outputs();
+        latched.release();
+        return sent;
     }
 
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    int m_passes = 0;
-    int m_waiting = 0;
-    bool m_dtr = false;
-    quint8 m_chain = 0;
-    QList<quint8> m_frames;
+    QSemaphore held; // one for each opening that waits
+    QSemaphore passes; // one for each opening let through
+    QSemaphore latched;
+    QList<quint8> frames;
 };
 } // namespace
 
@@ -176,9 +135,10 @@ void tst_RelayBoard::slowPort_data()
 
     QTest::newRow("latest tick wins") << Requests {{Frame::Tick, 0x02}, {Frame::Tick, 0x03}}
                                       << false << QList<quint8> {0x01, 0x03};
+    // Two switches of channel 2 while the port is stuck: the board sees it on, then off.
     QTest::newRow("manual frames are never lost") << Requests {{Frame::Manual, 0x02},
-        {Frame::Tick, 0x02}, {Frame::Manual, 0x00}, {Frame::Tick, 0x00}}
-                                                  << false << QList<quint8> {0x01, 0x02, 0x00};
+        {Frame::Tick, 0x02}, {Frame::Manual, 0x00},
+        {Frame::Tick, 0x00}} << false << QList<quint8> {0x01, 0x02, 0x00, 0x00};
     QTest::newRow("a tick gives way to a later manual frame") << Requests {
         {Frame::Tick, 0x01}, {Frame::Manual, 0x05}} << false << QList<quint8> {0x01, 0x05};
     QTest::newRow("nothing after quit")
@@ -196,18 +156,22 @@ void tst_RelayBoard::slowPort()
     SlowPort &port = *owned;
     RelayBoard board(std::move(owned));
     board.write(statesOf(0x01), RelayBoard::Frame::Manual);
-    port.waitUntilHeld();
+    port.held.acquire();
     // The caller is never held: every request returns while the first frame is still stuck.
     for (const auto &[frame, outputs] : whileBusy)
         board.write(statesOf(quint8(outputs)), frame);
     if (quit) {
         QVERIFY(!board.stop(std::chrono::milliseconds(1)));
-        port.pass(1);
+        port.passes.release();
         QVERIFY(board.stop(std::chrono::seconds(5)));
     } else {
-        port.pass(int(frames.size()));
+        port.passes.release(int(frames.size()));
     }
-    QTRY_COMPARE(port.frames(), frames);
+    QVERIFY(port.latched.tryAcquire(int(frames.size()), 5000));
+    // One frame more would be waiting at its opening by now.
+    QVERIFY(!port.held.tryAcquire(int(frames.size()), 50));
+    QVERIFY(board.stop(std::chrono::seconds(5)));
+    QCOMPARE(port.frames, frames);
 }
 
 QTEST_GUILESS_MAIN(tst_RelayBoard)
