@@ -129,9 +129,6 @@ void tst_Kellaajad::roadByKeyboard_data()
         << QStringLiteral("2571") << QTime(5, 7, 1);
     QTest::newRow("Right and Left move a whole field")
         << QStringLiteral(">>59<<12") << QTime(12, 0, 59);
-    QTest::newRow("an arrow ends a field, and stops at the ends")
-        << QStringLiteral("<1><2>>>9") << QTime(2, 0, 9);
-    QTest::newRow("Up and Down step the field") << QStringLiteral("^^v>^^") << QTime(1, 2, 0);
 }
 
 void tst_Kellaajad::roadByKeyboard()

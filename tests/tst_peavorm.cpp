@@ -69,7 +69,6 @@ private slots:
     void accessibleTexts();
     void portLabelTellsWhyFramesFail_data();
     void portLabelTellsWhyFramesFail();
-    void quit_data();
     void quit();
 };
 
@@ -297,27 +296,14 @@ void tst_Peavorm::portLabelTellsWhyFramesFail()
     QCOMPARE(portLabel->toolTip(), openError ? QString() : toolTip);
 }
 
-void tst_Peavorm::quit_data()
-{
-    QTest::addColumn<bool>("byComLopp");
-
-    QTest::newRow("ComLopp") << true;
-    QTest::newRow("close box") << false;
-}
-
 void tst_Peavorm::quit()
 {
-    QFETCH(bool, byComLopp);
-
     Program program;
     QTest::mouseClick(program.relee(2), Qt::LeftButton);
     QCOMPARE(program.outputs(), quint8(0x02));
     program.port.clearWire();
 
-    if (byComLopp)
-        QTest::mouseClick(program.find(QStringLiteral("ComLopp")), Qt::LeftButton);
-    else
-        program.window.close();
+    QTest::mouseClick(program.find(QStringLiteral("ComLopp")), Qt::LeftButton);
     QVERIFY(!program.window.isVisible());
 
     // A few tick intervals: no frame may follow the quit, the relays keep their last state.

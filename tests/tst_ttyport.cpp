@@ -23,7 +23,6 @@ private slots:
     void openingFails();
     void frameOnALineWithoutModemControlFailsAndCloses();
     void deviceHeldElsewhereIsRefused();
-    void noDescriptorLeaks();
     void consoleIsNeverOpened_data();
     void consoleIsNeverOpened();
     void systemConsolesReadsTheKernelsLists_data();
@@ -136,26 +135,6 @@ void tst_TtyPort::deviceHeldElsewhereIsRefused()
     ::close(elsewhere);
 }
 
-void tst_TtyPort::noDescriptorLeaks()
-{
-    TtyPort port({m_slave, QStringLiteral("/nonexistent/ttyRelvoog")});
-    // The claim on each device stays with the process; nothing else may.
-    const auto openBoth = [&port] {
-        port.setPortNumber(1);
-        const bool first = port.open();
-        port.close();
-        port.setPortNumber(2);
-        const bool second = port.open();
-        port.close();
-        return first && !second;
-    };
-    QVERIFY(openBoth());
-    const int before = openDescriptors();
-    for (int i = 0; i < 100; ++i)
-        QVERIFY(openBoth());
-    QCOMPARE(openDescriptors(), before);
-}
-
 void tst_TtyPort::consoleIsNeverOpened_data()
 {
     QTest::addColumn<std::optional<QStringList>>("consoles");
@@ -202,8 +181,6 @@ void tst_TtyPort::systemConsolesReadsTheKernelsLists_data()
     QTest::newRow("serial console")
         << QByteArray("ttyS0                -W- (EC  p a)    4:64\n") << QByteArray("ttyS0\n")
         << std::make_optional(QStringList {QStringLiteral("ttyS0")});
-    QTest::newRow("no console") << QByteArray("") << QByteArray("-")
-                                << std::optional<QStringList>(QStringList());
     QTest::newRow("neither readable")
         << QByteArray("-") << QByteArray("-") << std::optional<QStringList>();
 }
