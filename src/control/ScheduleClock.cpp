@@ -29,8 +29,15 @@ void ScheduleClock::tick()
     // The clock is read anew for every test rather than once a tick, so a tick that straddles
     // the turn of a second still meets the new second in the channels tested after it.
     const QDateTime shown = m_now();
-    emit clockShown(
-        shown.toString(QStringLiteral("HH:mm:ss")), shown.toString(QStringLiteral("MM-dd-yyyy")));
+    // The labels change once a second; making their texts at every tick would be work for
+    // nothing, a hundred times a second.
+    const int second = shown.time().msecsSinceStartOfDay() / 1000;
+    if (second != m_shownSecond || shown.date() != m_shownDate) {
+        m_shownSecond = second;
+        m_shownDate = shown.date();
+        emit clockShown(shown.toString(QStringLiteral("HH:mm:ss")),
+            shown.toString(QStringLiteral("MM-dd-yyyy")));
+    }
     for (int channel = 1; channel <= kChannelCount; ++channel) {
         if (!m_channels.AutoMode(channel))
             continue;

@@ -38,4 +38,7 @@ private:
     const Module1 &m_store;
     Clock m_now;
     QTimer m_timer1;
+    // The second the clock labels show.
+    int m_shownSecond = -1;
+    QDate m_shownDate;
 };

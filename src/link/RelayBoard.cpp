@@ -123,7 +123,6 @@ RelayBoard::~RelayBoard()
     {
         std::lock_guard<std::mutex> lock(m_writer->mutex);
         m_writer->stopping = true;
-        m_writer->pending.clear();
         m_writer->board = nullptr;
     }
     m_writer->wake.notify_all();
@@ -193,7 +192,6 @@ bool RelayBoard::stop(std::chrono::milliseconds limit)
 {
     std::unique_lock<std::mutex> lock(m_writer->mutex);
     m_writer->stopping = true;
-    m_writer->pending.clear();
     m_writer->wake.notify_all();
     return m_writer->idle.wait_for(lock, limit, [this] { return !m_writer->busy; });
 }
