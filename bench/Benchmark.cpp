@@ -253,7 +253,7 @@ void Benchmark::windowRows()
         QStringLiteral("%1 / %2 / %3 ms over %4 switches, %5 missed")
             .arg(ms(value(m_latency, "latency_median_ms")), ms(p99),
                 ms(value(m_latency, "latency_max_ms")))
-            .arg(value(m_latency, "latency_switches"))
+            .arg(value(m_latency, "latency_count"))
             .arg(value(m_latency, "latency_missed")),
         QStringLiteral("p99 <= 11 ms"),
         met(p99 >= 0 && p99 <= 11 && value(m_latency, "latency_missed") == 0));

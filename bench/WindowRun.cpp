@@ -22,8 +22,10 @@
 
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <random>
 #include <sys/resource.h>
+#include <vector>
 
 namespace {
 struct Usage
@@ -62,9 +64,9 @@ Usage usageNow(const QString &device)
     return usage;
 }
 
-void report(const char *key, double value)
+void report(const QByteArray &key, double value)
 {
-    std::printf("%s %.6f\n", key, value);
+    std::printf("%s %.6f\n", key.constData(), value);
     std::fflush(stdout);
 }
 
@@ -141,31 +143,51 @@ private:
     std::vector<qint64> m_turns;
 };
 
-void reportLatency(const FastClock &clock, const QList<Latch> &latches)
+// A moment the board was asked for outputs, and until when it may latch them.
+struct Awaited
 {
-    const std::vector<qint64> &turns = clock.turns();
+    qint64 fromNs;
+    unsigned outputs;
+    qint64 untilNs;
+};
+
+// From each moment (in time order) to the board's first latch of what was asked for then,
+// reported as NAME_count, NAME_missed and the spread.
+void reportWaits(const char *name, const std::vector<Awaited> &awaited, const QList<Latch> &latches)
+{
     std::vector<qint64> latencies;
     int missed = 0;
     int next = 0;
-    for (size_t second = 0; second + 1 < turns.size(); ++second) {
-        const unsigned expected = FastClock::outputsAfter(int(second));
-        while (next < latches.size() && latches[next].ns < turns[second])
+    for (const Awaited &wait : awaited) {
+        while (next < latches.size() && latches[next].ns < wait.fromNs)
             ++next;
         int found = next;
-        while (found < latches.size() && latches[found].value != expected
-            && latches[found].ns < turns[second + 1] + 1000000000)
+        while (found < latches.size() && latches[found].value != wait.outputs
+            && latches[found].ns < wait.untilNs)
             ++found;
-        if (found < latches.size() && latches[found].value == expected)
-            latencies.push_back(latches[found].ns - turns[second]);
+        if (found < latches.size() && latches[found].value == wait.outputs)
+            latencies.push_back(latches[found].ns - wait.fromNs);
         else
             ++missed;
     }
     const Spread spread = Spread::of(latencies);
-    report("latency_switches", spread.count);
-    report("latency_missed", missed);
-    report("latency_median_ms", spread.medianMs);
-    report("latency_p99_ms", spread.p99Ms);
-    report("latency_max_ms", spread.maxMs);
+    const auto key = [name](const char *figure) { return QByteArray(name) + '_' + figure; };
+    report(key("count"), spread.count);
+    report(key("missed"), missed);
+    report(key("median_ms"), spread.medianMs);
+    report(key("p99_ms"), spread.p99Ms);
+    report(key("max_ms"), spread.maxMs);
+}
+
+// The schedule's switches: from the turn of each second to the latch of the outputs it brings.
+void reportLatency(const FastClock &clock, const QList<Latch> &latches)
+{
+    const std::vector<qint64> &turns = clock.turns();
+    std::vector<Awaited> awaited;
+    for (size_t second = 0; second + 1 < turns.size(); ++second)
+        awaited.push_back(
+            {turns[second], FastClock::outputsAfter(int(second)), turns[second + 1] + 1000000000});
+    reportWaits("latency", awaited, latches);
 }
 
 // How long the window's thread was kept from its event loop: a 1 ms timer on that thread, and
@@ -195,39 +217,6 @@ private:
     qint64 m_lastNs = 0;
     qint64 m_longestNs = 0;
 };
-
-struct Click
-{
-    qint64 dueNs; // when the user clicked: the handler may run later if the thread is busy
-    unsigned outputs; // what the board should latch for it
-};
-
-// The time from each click to the first latch of the outputs it asked for. Channel k % 8 + 1 is
-// switched by click k, so the outputs count through sixteen values and a latched value tells
-// which click it carries.
-void reportClicks(const QList<Click> &clicks, const QList<Latch> &latches)
-{
-    std::vector<qint64> latencies;
-    int missed = 0;
-    int next = 0;
-    for (const Click &click : clicks) {
-        while (next < latches.size() && latches[next].ns < click.dueNs)
-            ++next;
-        int found = next;
-        while (found < latches.size() && latches[found].value != click.outputs)
-            ++found;
-        if (found < latches.size())
-            latencies.push_back(latches[found].ns - click.dueNs);
-        else
-            ++missed;
-    }
-    const Spread spread = Spread::of(latencies);
-    report("click_count", spread.count);
-    report("click_missed", missed);
-    report("click_median_ms", spread.medianMs);
-    report("click_p99_ms", spread.p99Ms);
-    report("click_max_ms", spread.maxMs);
-}
 
 // Port 1's latches per second between two moments, and the longest time without one.
 void reportFrames(const QList<Latch> &latches, qint64 fromNs, qint64 toNs)
@@ -320,7 +309,10 @@ int WindowRun::run(
     Heartbeat heartbeat;
     std::mt19937 random(2);
     std::uniform_int_distribution<int> clickInterval(50, 150);
-    QList<Click> clicks;
+    // Each click is due at a moment: its handler may run later if the thread is busy. Channel
+    // k % 8 + 1 is switched by click k, so the outputs count through sixteen values and a latched
+    // value tells which click it carries.
+    std::vector<Awaited> clicks;
     int clickCount = 0;
     qint64 clicksFromNs = 0;
     qint64 clicksUntilNs = 0;
@@ -328,13 +320,13 @@ int WindowRun::run(
     std::function<void()> clickNext = [&] {
         const int ms = clickInterval(random);
         const qint64 dueNs = monotonicNs() + qint64(ms) * 1000000;
-        if (clicks.size() >= clickCount || dueNs > clicksUntilNs) {
+        if (int(clicks.size()) >= clickCount || dueNs > clicksUntilNs) {
             QTimer::singleShot(1000, Qt::PreciseTimer, &app, [&, dueNs] {
                 VirtualBoard::control(QStringLiteral("trace"));
                 const QList<Latch> latches = latchesIn(TraceLog(tracePath), device);
                 reportFrames(latches, clicksFromNs, dueNs);
                 if (mode == Mode::Clicks)
-                    reportClicks(clicks, latches);
+                    reportWaits("click", clicks, latches);
                 report("busy_max_ms", heartbeat.longestGapMs());
                 app.quit();
             });
@@ -346,7 +338,7 @@ int WindowRun::run(
             unsigned outputs = 0;
             for (int c = 1; c <= kChannelCount; ++c)
                 outputs |= channels.RelayState(c) ? 1u << (c - 1) : 0u;
-            clicks << Click {dueNs, outputs};
+            clicks.push_back({dueNs, outputs, std::numeric_limits<qint64>::max()});
             clickNext();
         });
     };
