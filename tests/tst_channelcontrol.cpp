@@ -35,8 +35,6 @@ void tst_ChannelControl::load_data()
 
     QTest::newRow("port 1 works") << QList<quint16> {} << "1";
     QTest::newRow("port 1 missing") << QList<quint16> {1} << "2";
-    // The fallback moves to port 2 whether or not port 2 opens.
-    QTest::newRow("no port at all") << QList<quint16> {1, 2} << "2";
 }
 
 void tst_ChannelControl::load()
