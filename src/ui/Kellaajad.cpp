@@ -70,6 +70,13 @@ Kellaajad::Kellaajad(ScheduleConfirmation &confirmation, QWidget *parent)
     load();
 }
 
+Kellaajad::~Kellaajad()
+{
+    // However the dialog was left, a port trial still under way must not take effect later: the
+    // user has moved on from that choice.
+    m_confirmation.cancel();
+}
+
 void Kellaajad::buildControls()
 {
     FormBuilder form;

@@ -18,6 +18,7 @@ class Kellaajad : public QDialog
 
 public:
     explicit Kellaajad(ScheduleConfirmation &confirmation, QWidget *parent = nullptr);
+    ~Kellaajad() override;
 
     static const QString kActivationFailed;
 
