@@ -7,9 +7,11 @@
 
 Q_LOGGING_CATEGORY(lcChannels, "relvoog.control")
 
-const QString ChannelControl::kRefusal = QStringLiteral(
-    "Automaatreziimi siirdumiseks peavad sisse- ja väljalülitumisajad olema defineeritud. "
-    "Jätkan käsitsijuhtimisel!");
+QString ChannelControl::refusalText()
+{
+    return tr("Automaatreziimi siirdumiseks peavad sisse- ja väljalülitumisajad olema "
+              "defineeritud. Jätkan käsitsijuhtimisel!");
+}
 
 ChannelControl::ChannelControl(RelayBoard &board, Module1 &store, QObject *parent)
     : QObject(parent)

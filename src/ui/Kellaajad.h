@@ -20,8 +20,6 @@ public:
     explicit Kellaajad(ScheduleConfirmation &confirmation, QWidget *parent = nullptr);
     ~Kellaajad() override;
 
-    static const QString kActivationFailed;
-
 private:
     void buildControls();
     void load();

@@ -1,0 +1,290 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="et">
+<context>
+    <name>ChannelControl</name>
+    <message>
+        <source>Automaatreziimi siirdumiseks peavad sisse- ja väljalülitumisajad olema defineeritud. Jätkan käsitsijuhtimisel!</source>
+        <translation>Automatic mode needs both a switch-on and a switch-off time. Staying in manual mode!</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceClaim</name>
+    <message>
+        <source>teine protsess</source>
+        <translation>another process</translation>
+    </message>
+    <message>
+        <source>protsess %1, kasutaja %2</source>
+        <translation>process %1 of user %2</translation>
+    </message>
+</context>
+<context>
+    <name>FailureText</name>
+    <message>
+        <source>See seade on süsteemi konsool; Relvoog seda ei kasuta.</source>
+        <translation>This device is a system console; Relvoog does not use it.</translation>
+    </message>
+    <message>
+        <source>Kasutaja peab kuuluma seadme grupi (nt dialout) liikmete hulka; pärast lisamist tuleb uuesti sisse logida.</source>
+        <translation>The user must be a member of the device&apos;s group (such as dialout), and log in again after being added.</translation>
+    </message>
+    <message>
+        <source>Porti hoiab teine programm (Linuxis sageli ModemManager või brltty).</source>
+        <translation>Another program holds the port (on Linux often ModemManager or brltty).</translation>
+    </message>
+    <message>
+        <source>Seade ei ole ühendatud.</source>
+        <translation>The device is not connected.</translation>
+    </message>
+</context>
+<context>
+    <name>Kellaajad</name>
+    <message>
+        <source>Relee 1</source>
+        <translation>Relay 1</translation>
+    </message>
+    <message>
+        <source>Relee 2</source>
+        <translation>Relay 2</translation>
+    </message>
+    <message>
+        <source>Relee3</source>
+        <translation>Relay 3</translation>
+    </message>
+    <message>
+        <source>Relee 4</source>
+        <translation>Relay 4</translation>
+    </message>
+    <message>
+        <source>Relee 5</source>
+        <translation>Relay 5</translation>
+    </message>
+    <message>
+        <source>Relee 6</source>
+        <translation>Relay 6</translation>
+    </message>
+    <message>
+        <source>Relee 7</source>
+        <translation>Relay 7</translation>
+    </message>
+    <message>
+        <source>Relee 8</source>
+        <translation>Relay 8</translation>
+    </message>
+    <message>
+        <source>Relvoog - autoreziimi kellaaegade seadmine</source>
+        <translation>Relvoog - times for automatic mode</translation>
+    </message>
+    <message>
+        <source>Sisse</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>Välja</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>Relee %1 sisse</source>
+        <translation>Relay %1 switch-on time</translation>
+    </message>
+    <message>
+        <source>Relee %1 välja</source>
+        <translation>Relay %1 switch-off time</translation>
+    </message>
+    <message>
+        <source>Sideport</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>Sidepordi valik</source>
+        <translation>Choice of serial port</translation>
+    </message>
+    <message>
+        <source>&amp;Ei !!!</source>
+        <translation>&amp;Cancel</translation>
+    </message>
+    <message>
+        <source>Väljumine ilma muutusteta</source>
+        <translation>Leave without changes</translation>
+    </message>
+    <message>
+        <source>&amp;Sobib</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>Välju ja salvesta muutused</source>
+        <translation>Leave and keep the changes</translation>
+    </message>
+    <message>
+        <source>Valitud pordi aktiveerimine ei õnnestunud</source>
+        <translation>The chosen port could not be put to use.</translation>
+    </message>
+</context>
+<context>
+    <name>LanguageChoice</name>
+    <message>
+        <source>et</source>
+        <extracomment>The language of this translation: en for English.</extracomment>
+        <translation>en</translation>
+    </message>
+</context>
+<context>
+    <name>Peavorm</name>
+    <message>
+        <source>Relee 1</source>
+        <translation>Relay 1</translation>
+    </message>
+    <message>
+        <source>Relee 2</source>
+        <translation>Relay 2</translation>
+    </message>
+    <message>
+        <source>Relee 3</source>
+        <translation>Relay 3</translation>
+    </message>
+    <message>
+        <source>Relee 4</source>
+        <translation>Relay 4</translation>
+    </message>
+    <message>
+        <source>Relee 5</source>
+        <translation>Relay 5</translation>
+    </message>
+    <message>
+        <source>Relee 6</source>
+        <translation>Relay 6</translation>
+    </message>
+    <message>
+        <source>Relee 7</source>
+        <translation>Relay 7</translation>
+    </message>
+    <message>
+        <source>Relee 8</source>
+        <translation>Relay 8</translation>
+    </message>
+    <message>
+        <source>Relee %1: sees</source>
+        <translation>Relay %1: on</translation>
+    </message>
+    <message>
+        <source>Relee %1: väljas</source>
+        <translation>Relay %1: off</translation>
+    </message>
+    <message>
+        <source>Relee %1: automaatjuhtimine</source>
+        <translation>Relay %1: automatic</translation>
+    </message>
+    <message>
+        <source>Relee %1: käsitsijuhtimine</source>
+        <translation>Relay %1: manual</translation>
+    </message>
+    <message>
+        <source>V</source>
+        <extracomment>What the next press does to the output; the button is as wide as two letters.</extracomment>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>S</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>Väljundi sisse/välja lülitamine</source>
+        <translation>Switches the output on or off</translation>
+    </message>
+    <message>
+        <source>Väljundi juhtimine kella järgi</source>
+        <translation>Switches the output by the clock</translation>
+    </message>
+    <message>
+        <source>Relee %1 automaatjuhtimine</source>
+        <translation>Relay %1 automatic mode</translation>
+    </message>
+    <message>
+        <source>Lülitab kõik releed välja!</source>
+        <translation>Switches every relay off!</translation>
+    </message>
+    <message>
+        <source>Kõik releed välja</source>
+        <translation>All relays off</translation>
+    </message>
+    <message>
+        <source>Seaded</source>
+        <translation>Setup</translation>
+    </message>
+    <message>
+        <source>Lülitamise kellaaegade ja pordi seadmine</source>
+        <translation>Sets the switching times and the port</translation>
+    </message>
+    <message>
+        <source>Lõpp</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>Töö lõpetamine</source>
+        <translation>Ends the program</translation>
+    </message>
+    <message>
+        <source>Täna:</source>
+        <translation>Now:</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>Port %1 jäeti: %2</source>
+        <translation>Moved away from port %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>Port</name>
+    <message>
+        <source>Porti ei ole valitud.</source>
+        <translation>No port was chosen.</translation>
+    </message>
+    <message>
+        <source>Pordil %1 ei ole seadet.</source>
+        <translation>Port %1 has no device.</translation>
+    </message>
+    <message>
+        <source>Seadet %1 ei saa avada: %2.</source>
+        <translation>%1 cannot be opened: %2.</translation>
+    </message>
+    <message>
+        <source>Seadme %1 liini DTR ei saa seada: %2.</source>
+        <translation>The DTR line of %1 cannot be set: %2.</translation>
+    </message>
+    <message>
+        <source>Seadme %1 liini RTS ei saa seada: %2.</source>
+        <translation>The RTS line of %1 cannot be set: %2.</translation>
+    </message>
+    <message>
+        <source>Seadmesse %1 ei saa kirjutada: %2.</source>
+        <translation>%1 cannot be written to: %2.</translation>
+    </message>
+    <message>
+        <source>%1 on süsteemi konsool, mitte releeplaat.</source>
+        <translation>%1 is a system console, not a relay board.</translation>
+    </message>
+    <message>
+        <source>Seadme %1 väljundjärjekorda ei saa lugeda: %2.</source>
+        <translation>The output queue of %1 cannot be read: %2.</translation>
+    </message>
+    <message>
+        <source>Seadme %1 väljund ei tühjenenud %2 µs jooksul.</source>
+        <translation>The output of %1 did not drain within %2 µs.</translation>
+    </message>
+</context>
+<context>
+    <name>RelayBoard</name>
+    <message>
+        <source>Seadet %1 juhib teine Relvoogi koopia (%2).</source>
+        <translation>%1 is driven by another copy of Relvoog (%2).</translation>
+    </message>
+    <message>
+        <source>Seade %1 ei vasta.</source>
+        <translation>%1 does not answer.</translation>
+    </message>
+</context>
+</TS>
