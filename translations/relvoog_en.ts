@@ -287,4 +287,58 @@
         <translation>%1 does not answer.</translation>
     </message>
 </context>
+<context>
+    <name>StartOptions</name>
+    <message>
+        <source>Lülitab jadapordiga ühendatud releeplaadi kaheksat väljundit.</source>
+        <translation>Switches the eight outputs of a relay board on a serial port.</translation>
+    </message>
+    <message>
+        <source>Pordi 1 seade (vaikimisi %1).</source>
+        <translation>The device of port 1 (default %1).</translation>
+    </message>
+    <message>
+        <source>seade</source>
+        <translation>device</translation>
+    </message>
+    <message>
+        <source>Pordi 2 seade (vaikimisi %1).</source>
+        <translation>The device of port 2 (default %1).</translation>
+    </message>
+    <message>
+        <source>Jätkab eelmise töö lülitusaegade, režiimide, olekute ja pordiga ning jätab meelde iga muutuse.</source>
+        <translation>Resume the switching times, modes, states and port of the last run, and remember every change.</translation>
+    </message>
+    <message>
+        <source>Programmi keel: et (eesti) või en (inglise); vaikimisi süsteemi keel.</source>
+        <translation>The language: et (Estonian) or en (English); by default the system&apos;s.</translation>
+    </message>
+    <message>
+        <source>keel</source>
+        <translation>language</translation>
+    </message>
+    <message>
+        <source>Ootamatu argument &apos;%1&apos;.</source>
+        <translation>Unexpected argument &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>Keel peab olema et või en, mitte &apos;%1&apos;.</source>
+        <translation>The language must be et or en, not &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>Failis %1 on keel &apos;%2&apos;, mis ei ole et ega en; keel on süsteemi oma.</source>
+        <translation>%1 names the language &apos;%2&apos;, which is neither et nor en; the system&apos;s language is used.</translation>
+    </message>
+    <message>
+        <source>Faili %1 ei saa lugeda; see jäetakse kõrvale.</source>
+        <translation>%1 cannot be read; it is left aside.</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Eelmist seisu ei taastatud: %1.</source>
+        <translation>Nothing was restored: %1.</translation>
+    </message>
+</context>
 </TS>

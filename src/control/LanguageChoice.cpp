@@ -32,8 +32,11 @@ LanguageChoice::Language LanguageChoice::choose(
 
 LanguageChoice::LanguageChoice(Language language)
 {
-    // Estonian is what the code says, so it needs no translation.
-    if (language == Language::English && m_translator.load(QStringLiteral(":/i18n/relvoog_en.qm")))
+    // Estonian is what our code says; its translation holds only the words of Qt's own that the
+    // programs show, which Qt has no Estonian for. Qt's words are English already.
+    const QString file = language == Language::English ? QStringLiteral(":/i18n/relvoog_en.qm")
+                                                       : QStringLiteral(":/i18n/qtbase_et.qm");
+    if (m_translator.load(file))
         m_installed = QCoreApplication::installTranslator(&m_translator);
 }
 

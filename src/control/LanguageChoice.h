@@ -10,7 +10,7 @@ class QDate;
 
 // The language every program of Relvoog speaks to people in: Estonian, the language of the texts
 // in the code, or English from the translation built into the programs. While an object lives,
-// its language is the one tr() answers in.
+// its language is the one tr() answers in, Qt's own words included.
 class LanguageChoice
 {
 public:

@@ -1,5 +1,7 @@
 #include "StartOptions.h"
 
+#include <QCoreApplication>
+
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QSettings>
@@ -14,31 +16,41 @@ QString StartOptions::settingsPath()
 StartOptions::Action StartOptions::parse(
     const QStringList &arguments, const QStringList &defaultDevices)
 {
+    // Nothing is kept from a parse before.
+    *this = StartOptions();
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Switches the eight outputs of a relay board on a serial port."));
+        tr("Lülitab jadapordiga ühendatud releeplaadi kaheksat väljundit."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption port1(QStringLiteral("port1"),
-        QStringLiteral("The device of port 1 (default %1).").arg(defaultDevices.value(0)),
-        QStringLiteral("device"));
+        tr("Pordi 1 seade (vaikimisi %1).").arg(defaultDevices.value(0)), tr("seade"));
     const QCommandLineOption port2(QStringLiteral("port2"),
-        QStringLiteral("The device of port 2 (default %1).").arg(defaultDevices.value(1)),
-        QStringLiteral("device"));
+        tr("Pordi 2 seade (vaikimisi %1).").arg(defaultDevices.value(1)), tr("seade"));
     const QCommandLineOption restore(QStringLiteral("restore"),
-        QStringLiteral("Resume the switching times, modes, states and port of the last run, and "
-                       "remember every change."));
+        tr("Jätkab eelmise töö lülitusaegade, režiimide, olekute ja pordiga ning jätab meelde iga "
+           "muutuse."));
+    const QCommandLineOption language(QStringLiteral("language"),
+        tr("Programmi keel: et (eesti) või en (inglise); vaikimisi süsteemi keel."), tr("keel"));
     parser.addOption(port1);
     parser.addOption(port2);
     parser.addOption(restore);
+    parser.addOption(language);
 
-    if (!parser.parse(arguments)) {
+    const bool parsed = parser.parse(arguments);
+    // A mistyped command line is answered in the language it names, too.
+    if (parser.isSet(language))
+        m_language = LanguageChoice::fromName(parser.value(language));
+    if (!parsed) {
         m_message = parser.errorText();
         return Action::Refuse;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        m_message = QStringLiteral("Unexpected argument '%1'.")
-                        .arg(parser.positionalArguments().constFirst());
+        m_message = tr("Ootamatu argument '%1'.").arg(parser.positionalArguments().constFirst());
+        return Action::Refuse;
+    }
+    if (parser.isSet(language) && !m_language) {
+        m_message = tr("Keel peab olema et või en, mitte '%1'.").arg(parser.value(language));
         return Action::Refuse;
     }
     if (parser.isSet(help)) {
@@ -57,9 +69,17 @@ StartOptions::Action StartOptions::parse(
             m_devices[0] = settings.value(QStringLiteral("ports/port1"), m_devices[0]).toString();
             m_devices[1] = settings.value(QStringLiteral("ports/port2"), m_devices[1]).toString();
             m_restore = settings.value(QStringLiteral("general/restore"), false).toBool();
+            const QString name = settings.value(QStringLiteral("general/language")).toString();
+            if (!m_language && !name.isEmpty()) {
+                m_language = LanguageChoice::fromName(name);
+                if (!m_language)
+                    m_settingsProblem
+                        = tr("Failis %1 on keel '%2', mis ei ole et ega en; keel on süsteemi oma.")
+                              .arg(settingsPath(), name);
+            }
         } else {
             m_settingsProblem
-                = QStringLiteral("%1 cannot be read; it is left aside").arg(settingsPath());
+                = tr("Faili %1 ei saa lugeda; see jäetakse kõrvale.").arg(settingsPath());
         }
     }
     if (parser.isSet(port1))
