@@ -78,16 +78,10 @@ int main(int argc, char *argv[])
         QMessageBox box(
             QMessageBox::Critical, QStringLiteral("Relvoog"), claim.text, QMessageBox::Ok);
 #ifndef Q_OS_WIN
-        bool terminated = false;
-        QObject::connect(&terminations, &TerminationSignals::received, &box, [&] {
-            terminated = true;
-            box.reject();
-        });
-#else
-        const bool terminated = false;
+        QObject::connect(&terminations, &TerminationSignals::received, &box, &QMessageBox::reject);
 #endif
         box.exec();
-        return terminated ? 0 : 3;
+        return 3;
     }
     Module1 store;
     ChannelControl channels(board, store);

@@ -20,6 +20,8 @@ public:
     explicit Kellaajad(ScheduleConfirmation &confirmation, QWidget *parent = nullptr);
     ~Kellaajad() override;
 
+    void done(int result) override;
+
 private:
     void buildControls();
     void load();
