@@ -22,15 +22,20 @@ private slots:
     void secondCopy();
 
 private:
-    void start(QProcess &program, const QStringList &arguments);
+    // English, unless another locale is given.
+    void start(QProcess &program, const QStringList &arguments,
+        const QString &locale = QStringLiteral("en_US.UTF-8"));
 
     PseudoTerminal m_ports[3];
     QTemporaryDir m_config;
 };
 
-void tst_Relvoog::start(QProcess &program, const QStringList &arguments)
+void tst_Relvoog::start(QProcess &program, const QStringList &arguments, const QString &locale)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+        environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("LANG"), locale);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
     program.setProcessEnvironment(environment);
@@ -41,30 +46,47 @@ void tst_Relvoog::start(QProcess &program, const QStringList &arguments)
 void tst_Relvoog::options_data()
 {
     QTest::addColumn<QStringList>("arguments"); // after --port2 on a pseudo-terminal
+    QTest::addColumn<QString>("locale");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("errors");
 
-    QTest::newRow("--help") << QStringList {QStringLiteral("--help")} << 0
-                            << QStringLiteral("--port1 <device>") << QString();
-    QTest::newRow("--version") << QStringList {QStringLiteral("--version")} << 0
+    const QString english = QStringLiteral("en_US.UTF-8");
+    const QString c = QStringLiteral("C");
+    QTest::newRow("--help") << QStringList {QStringLiteral("--help")} << english << 0
+                            << QStringLiteral("The device of port 1 (default") << QString();
+    QTest::newRow("--help in the C locale")
+        << QStringList {QStringLiteral("--help")} << c << 0
+        << QStringLiteral("Pordi 1 seade (vaikimisi") << QString();
+    QTest::newRow("--language en in the C locale")
+        << QStringList {QStringLiteral("--language"), QStringLiteral("en"),
+               QStringLiteral("--help")}
+        << c << 0 << QStringLiteral("Usage: ") << QString();
+    QTest::newRow("--version") << QStringList {QStringLiteral("--version")} << english << 0
                                << QStringLiteral("relvoog " RELVOOG_VERSION) << QString();
-    QTest::newRow("unknown option") << QStringList {QStringLiteral("--prot1")} << 2 << QString()
-                                    << QStringLiteral("Unknown option 'prot1'.");
-    QTest::newRow("missing value") << QStringList {QStringLiteral("--port1")} << 2 << QString()
-                                   << QStringLiteral("Missing value after '--port1'.");
+    QTest::newRow("unknown option") << QStringList {QStringLiteral("--prot1")} << english << 2
+                                    << QString() << QStringLiteral("Unknown option 'prot1'.");
+    QTest::newRow("unknown option in the C locale")
+        << QStringList {QStringLiteral("--prot1")} << c << 2 << QString()
+        << QStringLiteral("Tundmatu võti 'prot1'.");
+    QTest::newRow("missing value") << QStringList {QStringLiteral("--port1")} << english << 2
+                                   << QString() << QStringLiteral("Missing value after '--port1'.");
+    QTest::newRow("a language not there")
+        << QStringList {QStringLiteral("--language"), QStringLiteral("de")} << english << 2
+        << QString() << QStringLiteral("The language must be et or en, not 'de'.");
 }
 
 void tst_Relvoog::options()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QString, locale);
     QFETCH(int, status);
     QFETCH(QString, output);
     QFETCH(QString, errors);
 
     OpenWatch port2(m_ports[1].slave());
     QProcess program;
-    start(program, QStringList {QStringLiteral("--port2"), m_ports[1].slave()} + arguments);
+    start(program, QStringList {QStringLiteral("--port2"), m_ports[1].slave()} + arguments, locale);
     // A window would keep it running.
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
