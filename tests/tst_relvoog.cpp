@@ -20,19 +20,25 @@ private slots:
     void options();
     void secondCopy_data();
     void secondCopy();
+    void quitDuringAFrame_data();
+    void quitDuringAFrame();
 
 private:
-    // English, unless another locale is given.
-    void start(QProcess &program, const QStringList &arguments,
+    // faults: the virtual board's faults from the start, as VIRTUALBOARD_FAULTS takes them. The
+    // program speaks English, unless another locale is given.
+    void start(QProcess &program, const QStringList &arguments, const QString &faults = {},
         const QString &locale = QStringLiteral("en_US.UTF-8"));
 
     PseudoTerminal m_ports[3];
     QTemporaryDir m_config;
 };
 
-void tst_Relvoog::start(QProcess &program, const QStringList &arguments, const QString &locale)
+void tst_Relvoog::start(
+    QProcess &program, const QStringList &arguments, const QString &faults, const QString &locale)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!faults.isEmpty())
+        environment.insert(QStringLiteral("VIRTUALBOARD_FAULTS"), faults);
     for (const char *name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
         environment.remove(QString::fromLatin1(name));
     environment.insert(QStringLiteral("LANG"), locale);
@@ -86,7 +92,8 @@ void tst_Relvoog::options()
 
     OpenWatch port2(m_ports[1].slave());
     QProcess program;
-    start(program, QStringList {QStringLiteral("--port2"), m_ports[1].slave()} + arguments, locale);
+    start(program, QStringList {QStringLiteral("--port2"), m_ports[1].slave()} + arguments, {},
+        locale);
     // A window would keep it running.
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
@@ -146,6 +153,43 @@ void tst_Relvoog::secondCopy()
         QVERIFY(errors.contains(claimed.toLocal8Bit()));
         QCOMPARE(board.openings(), 0);
     }
+}
+
+void tst_Relvoog::quitDuringAFrame_data()
+{
+    QTest::addColumn<QString>("fault"); // of port 1, from the start
+    QTest::addColumn<bool>("latched"); // the start's all-off frame reaches the board
+
+    // Each line request takes 20 ms, so the start's frame is under way when the signal comes:
+    // it is finished, and the board latches whole states.
+    QTest::newRow("a slow adapter") << QStringLiteral("delay 20000") << true;
+    // The adapter does not answer for a minute: the program ends all the same.
+    QTest::newRow("a hung adapter") << QStringLiteral("hang 60000") << false;
+}
+
+void tst_Relvoog::quitDuringAFrame()
+{
+    QFETCH(QString, fault);
+    QFETCH(bool, latched);
+
+    OpenWatch board(m_ports[0].slave());
+    m_ports[0].received();
+    QProcess program;
+    start(program,
+        {QStringLiteral("--port1"), m_ports[0].slave(), QStringLiteral("--port2"),
+            m_ports[1].slave()},
+        m_ports[0].slave() + u' ' + fault);
+    QTRY_VERIFY(board.openings() > 0);
+    QTest::qWait(50);
+
+    QElapsedTimer quitting;
+    quitting.start();
+    ::kill(pid_t(program.processId()), SIGTERM);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(quitting.elapsed() < 5000);
+    QCOMPARE(m_ports[0].received().contains('a'), latched);
 }
 
 QTEST_GUILESS_MAIN(tst_Relvoog)

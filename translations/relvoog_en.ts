@@ -37,6 +37,14 @@
         <source>Seade ei ole ühendatud.</source>
         <translation>The device is not connected.</translation>
     </message>
+    <message>
+        <source>Seda plaati juhib juba teine Relvoog (aken või teenus).</source>
+        <translation>Another Relvoog (a window or the service) drives this board already.</translation>
+    </message>
+    <message>
+        <source>Adapter ei vasta; tõmba see välja ja ühenda uuesti.</source>
+        <translation>The adapter does not answer; unplug it and plug it in again.</translation>
+    </message>
 </context>
 <context>
     <name>Kellaajad</name>

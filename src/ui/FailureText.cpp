@@ -10,6 +10,12 @@ QString advice(const LinkError &error)
     if (error.reason == LinkError::Reason::ConsoleRefused)
         return QCoreApplication::translate(
             "FailureText", "See seade on süsteemi konsool; Relvoog seda ei kasuta.");
+    if (error.reason == LinkError::Reason::Claimed)
+        return QCoreApplication::translate(
+            "FailureText", "Seda plaati juhib juba teine Relvoog (aken või teenus).");
+    if (error.reason == LinkError::Reason::NoAnswer)
+        return QCoreApplication::translate(
+            "FailureText", "Adapter ei vasta; tõmba see välja ja ühenda uuesti.");
     switch (error.code) {
     case EACCES:
     case EPERM:
