@@ -7,6 +7,10 @@
         <source>Automaatreziimi siirdumiseks peavad sisse- ja väljalülitumisajad olema defineeritud. Jätkan käsitsijuhtimisel!</source>
         <translation>Automatic mode needs both a switch-on and a switch-off time. Staying in manual mode!</translation>
     </message>
+    <message>
+        <source>Muutusi ei jäeta meelde: %1.</source>
+        <translation>Changes are not remembered: %1.</translation>
+    </message>
 </context>
 <context>
     <name>DeviceClaim</name>
@@ -293,6 +297,21 @@
     <message>
         <source>Seade %1 ei vasta.</source>
         <translation>%1 does not answer.</translation>
+    </message>
+</context>
+<context>
+    <name>RememberedState</name>
+    <message>
+        <source>faili %1 ei saa lugeda</source>
+        <translation>%1 cannot be read</translation>
+    </message>
+    <message>
+        <source>fail %1 on rikutud</source>
+        <translation>%1 is damaged</translation>
+    </message>
+    <message>
+        <source>faili %1 ei saa kirjutada</source>
+        <translation>%1 cannot be written</translation>
     </message>
 </context>
 <context>

@@ -61,7 +61,7 @@ void ChannelControl::remember()
     // Once is enough to tell; the next change tries again.
     QString problem;
     if (!m_memory->save(snapshot, &problem) && problem != m_memoryProblem)
-        qCWarning(lcChannels).noquote() << "cannot remember the channels:" << problem;
+        qCWarning(lcChannels).noquote() << tr("Muutusi ei jäeta meelde: %1.").arg(problem);
     m_memoryProblem = problem;
 }
 

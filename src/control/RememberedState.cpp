@@ -55,7 +55,7 @@ std::optional<RememberedState::Snapshot> RememberedState::load(QString *problem)
     }
     QSettings file(m_path, QSettings::IniFormat);
     if (file.status() != QSettings::NoError || !QFileInfo(m_path).isReadable()) {
-        *problem = QStringLiteral("%1 cannot be read").arg(m_path);
+        *problem = tr("faili %1 ei saa lugeda").arg(m_path);
         return std::nullopt;
     }
     Snapshot snapshot;
@@ -74,7 +74,7 @@ std::optional<RememberedState::Snapshot> RememberedState::load(QString *problem)
                 QStringLiteral("off"), &snapshot.relayState[channel]);
     }
     if (!whole) {
-        *problem = QStringLiteral("%1 is damaged").arg(m_path);
+        *problem = tr("fail %1 on rikutud").arg(m_path);
         return std::nullopt;
     }
     return snapshot;
@@ -101,7 +101,7 @@ bool RememberedState::save(const Snapshot &snapshot, QString *problem)
     }
     file.sync();
     if (file.status() != QSettings::NoError) {
-        *problem = QStringLiteral("%1 cannot be written").arg(m_path);
+        *problem = tr("faili %1 ei saa kirjutada").arg(m_path);
         return false;
     }
     m_written = snapshot;

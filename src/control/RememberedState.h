@@ -2,6 +2,7 @@
 
 #include "PerChannel.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QTime>
 
@@ -12,6 +13,8 @@
 // time any of them changes.
 class RememberedState
 {
+    Q_DECLARE_TR_FUNCTIONS(RememberedState)
+
 public:
     struct Snapshot
     {
@@ -27,7 +30,7 @@ public:
     explicit RememberedState(const QString &path);
 
     // Empty when there is no file yet, and with the reason in problem when it is unreadable or
-    // damaged.
+    // damaged. A problem is a clause in the language in force, to go after a colon.
     std::optional<Snapshot> load(QString *problem) const;
     // Writes the snapshot unless it is the one written last; false with the reason on failure.
     bool save(const Snapshot &snapshot, QString *problem);
