@@ -242,14 +242,14 @@ void tst_Peavorm::portLabelTellsWhyFramesFail()
 
     if (!unusableAtStart.isEmpty())
         QTest::ignoreMessage(
-            QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
+            QtWarningMsg, QRegularExpression(QStringLiteral("kirjutamine ebaõnnestus")));
     Program program(unusableAtStart);
     program.port.unusablePorts.clear();
     if (openError) {
         program.port.unusablePorts << 1;
         program.port.openError = openError;
         QTest::ignoreMessage(
-            QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
+            QtWarningMsg, QRegularExpression(QStringLiteral("kirjutamine ebaõnnestus")));
     }
     program.clock.tick();
 

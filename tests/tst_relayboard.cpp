@@ -111,7 +111,8 @@ void tst_RelayBoard::failedFrame()
         port.linesFail = true;
     QSignalSpy written(&board, &RelayBoard::frameWritten);
 
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
+    QTest::ignoreMessage(
+        QtWarningMsg, QRegularExpression(QStringLiteral("kirjutamine ebaõnnestus")));
     board.write(statesOf(0xff));
     QCOMPARE(written.size(), 1);
     const auto error = written[0][2].value<LinkError>();

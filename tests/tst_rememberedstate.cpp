@@ -98,7 +98,8 @@ void tst_RememberedState::unusableFile()
     file.close();
 
     QVERIFY(!RememberedState(damaged).load(&problem));
-    QVERIFY2(problem.startsWith(QStringLiteral("fail %1 on rikutud").arg(damaged)), qPrintable(problem));
+    QVERIFY2(
+        problem.startsWith(QStringLiteral("fail %1 on rikutud").arg(damaged)), qPrintable(problem));
 }
 
 QTEST_GUILESS_MAIN(tst_RememberedState)

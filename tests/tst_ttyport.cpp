@@ -119,8 +119,7 @@ void tst_TtyPort::frameOnALineWithoutModemControlFailsAndCloses()
     // The claim is taken with the port, not with the frame.
     board.setPortNumber(1);
     const int before = openDescriptors();
-    QTest::ignoreMessage(
-        QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed.*RTS")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("ebaõnnestus.*RTS")));
     board.write(RelayStates());
     const auto error = written.value(0).value(2).value<LinkError>();
     QCOMPARE(error.reason, LinkError::Reason::LineFailed);

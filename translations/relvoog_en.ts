@@ -11,6 +11,10 @@
         <source>Muutusi ei jäeta meelde: %1.</source>
         <translation>Changes are not remembered: %1.</translation>
     </message>
+    <message>
+        <source>Lähen üle pordile %1.</source>
+        <translation>Moving to port %1.</translation>
+    </message>
 </context>
 <context>
     <name>DeviceClaim</name>
@@ -21,6 +25,10 @@
     <message>
         <source>protsess %1, kasutaja %2</source>
         <translation>process %1 of user %2</translation>
+    </message>
+    <message>
+        <source>Seadet %1 hoiab %2, kes ei saa seda ise kasutada; seda ei arvestata.</source>
+        <translation>%1 is claimed by %2, who cannot use it; the claim is ignored.</translation>
     </message>
 </context>
 <context>
@@ -297,6 +305,14 @@
     <message>
         <source>Seade %1 ei vasta.</source>
         <translation>%1 does not answer.</translation>
+    </message>
+    <message>
+        <source>Pordile %1 kirjutamine ebaõnnestus: %2</source>
+        <translation>Writing to port %1 failed: %2</translation>
+    </message>
+    <message>
+        <source>Port %1 vastab taas.</source>
+        <translation>Port %1 answers again.</translation>
     </message>
 </context>
 <context>

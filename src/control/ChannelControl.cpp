@@ -225,7 +225,7 @@ void ChannelControl::frameWritten(
     // go on writing the zeros to it until it answers again.
     if (frame == RelayBoard::Frame::AllOff && error.notOpened() && !m_board.portReached()) {
         m_board.setPortNumber(portNumber == 1 ? 2 : 1);
-        qCInfo(lcChannels) << "moving to port" << m_board.portNumber();
+        qCInfo(lcChannels).noquote() << tr("Lähen üle pordile %1.").arg(m_board.portNumber());
         // The frames go to the other port from now on, so that is the one to show.
         emit portChanged(m_board.portNumber());
         emit portLeft(portNumber, error);

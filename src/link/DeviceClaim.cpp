@@ -136,8 +136,8 @@ DeviceClaim::Result DeviceClaim::claim(const QString &device)
     if (mayUse(holder.uid, status))
         return Result::Refused;
     qCWarning(lcRelayBoard).noquote()
-        << device << "is claimed by process" << holder.pid << "of user" << userName(holder.uid)
-        << "who cannot use it; the claim is ignored";
+        << tr("Seadet %1 hoiab %2, kes ei saa seda ise kasutada; seda ei arvestata.")
+               .arg(device, m_holder);
     return Result::Claimed;
 }
 #endif

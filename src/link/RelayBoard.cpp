@@ -301,9 +301,9 @@ void RelayBoard::report(const Request &request, const LinkError &error)
         || error.failed() != m_lastError.failed() || error.text != m_lastError.text;
     if (changed && error.failed())
         qCWarning(lcRelayBoard).noquote()
-            << "relay frame failed on port" << request.portNumber << "-" << error.text;
+            << tr("Pordile %1 kirjutamine ebaõnnestus: %2").arg(request.portNumber).arg(error.text);
     else if (changed && m_lastError.failed())
-        qCInfo(lcRelayBoard) << "relay frames reach port" << request.portNumber;
+        qCInfo(lcRelayBoard).noquote() << tr("Port %1 vastab taas.").arg(request.portNumber);
     m_lastPortNumber = request.portNumber;
     m_lastError = error;
     if (changed || request.frame == Frame::AllOff)
