@@ -31,6 +31,7 @@ StartOptions::Action StartOptions::parse(
     // Not addHelpOption(): its --help-all would be listed without being handled here.
     const QCommandLineOption help(
         {QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Displays this help."));
+    parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption port1(QStringLiteral("port1"),
         QStringLiteral("The device of port 1 (default %1).").arg(defaultDevices.value(0)),
@@ -45,11 +46,10 @@ StartOptions::Action StartOptions::parse(
         QStringLiteral("The settings file (default %1).").arg(defaultSettingsPath()),
         QStringLiteral("file"));
     const QCommandLineOption state(QStringLiteral("state"),
-        QStringLiteral("The file that --restore reads and writes (default %1, after port 1's "
-                       "device).")
+        QStringLiteral("The file that --restore reads and writes (default %1, DEVICE being "
+                       "port 1's device without /dev/).")
             .arg(RememberedState::defaultPath(QStringLiteral("DEVICE"))),
         QStringLiteral("file"));
-    parser.addOption(help);
     parser.addOptions({port1, port2, restore, config, state});
 
     if (!parser.parse(arguments)) {
