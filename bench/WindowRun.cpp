@@ -284,10 +284,9 @@ int WindowRun::run(
         std::make_unique<TtyPort>(QStringList {ptys[0].slave(), ptys[1].slave()}), threading);
     Module1 store;
     ChannelControl channels(board, store);
-    ScheduleClock scheduleClock(channels, store, clock);
-    ScheduleConfirmation confirmation(store, board);
+    ScheduleClock scheduleClock(channels, clock);
+    ScheduleConfirmation confirmation(channels);
     Peavorm peavorm(channels, scheduleClock, confirmation);
-    channels.attachView(peavorm);
     channels.load();
     peavorm.show();
     scheduleClock.start();

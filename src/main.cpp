@@ -16,7 +16,6 @@
 #include "SerialDevicePort.h"
 using SerialPort = SerialDevicePort;
 #else
-#include "DeviceClaim.h"
 #include "TerminationSignals.h"
 #include "TtyPort.h"
 using SerialPort = TtyPort;
@@ -56,31 +55,35 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("relvoog"));
 #ifndef Q_OS_WIN
     TerminationSignals terminations;
-
-    // A second copy of the program on the same board would make its relays chatter, and its
-    // all-off would wipe the first one's outputs; so it goes before it writes anything.
-    const QString device = options.devices().constFirst();
-    if (!DeviceClaim::claim(device)) {
-        const QString text = QStringLiteral("%1 is driven by another copy of Relvoog.").arg(device);
-        print(stderr, text, 0);
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Relvoog"), text, QMessageBox::Ok);
-        QObject::connect(&terminations, &TerminationSignals::received, &box, &QMessageBox::reject);
-        box.exec();
-        return 3;
-    }
 #endif
 
     // Declared in the order they depend on each other, so that each outlives its users.
     RelayBoard board(std::make_unique<SerialPort>(options.devices()));
+    // A second copy of the program on the same board would make its relays chatter, and its
+    // all-off would wipe the first one's outputs; so it goes before it writes anything.
+    const LinkError claim = board.setPortNumber(1);
+    if (claim.failed()) {
+        const QString text = claim.text + QLatin1Char('.');
+        print(stderr, text, 0);
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Relvoog"), text, QMessageBox::Ok);
+#ifndef Q_OS_WIN
+        QObject::connect(&terminations, &TerminationSignals::received, &box, &QMessageBox::reject);
+#endif
+        box.exec();
+        return 3;
+    }
     Module1 store;
     ChannelControl channels(board, store);
-    ScheduleClock clock(channels, store);
-    ScheduleConfirmation confirmation(store, board);
+    ScheduleClock clock(channels);
+    ScheduleConfirmation confirmation(channels);
     Peavorm window(channels, clock, confirmation);
-    channels.attachView(window);
 #ifndef Q_OS_WIN
-    // Ends the program as the quit button does: the tick stops and the frame under way ends.
-    QObject::connect(&terminations, &TerminationSignals::received, &window, &Peavorm::CloseMain);
+    // Ends the program as the quit button does, from whatever it is doing: every event loop
+    // ends, a dialog's and a message box's too, and the frame under way is waited for below.
+    QObject::connect(&terminations, &TerminationSignals::received, &window, [&window] {
+        window.CloseMain();
+        QCoreApplication::exit(0);
+    });
 #endif
 
     // The all-off frame is the first the board gets; the tick starts with the event loop.
@@ -89,7 +92,7 @@ int main(int argc, char *argv[])
     if (options.restore()) {
         QString problem;
         if (const auto snapshot = memory.load(&problem)) {
-            channels.restore(*snapshot, QTime::currentTime());
+            channels.restore(*snapshot, QDateTime::currentDateTime());
         } else if (!problem.isEmpty()) {
             print(stderr, QStringLiteral("Nothing restored: %1.").arg(problem), 0);
             window.showStartNote(QStringLiteral("Eelmist seisu ei taastatud: %1.").arg(problem));

@@ -78,14 +78,13 @@ void tst_VirtualBoardEndToEnd::writingThread()
 {
     RealPortRig rig(RelayBoard::Threading::Background);
     rig.channels.load();
-    // Switches and ticks come faster than the port takes frames: every switch still reaches the
-    // board, in order, and the board ends with what the window shows.
+    // Switches and ticks come faster than the port takes frames: the newest states take the
+    // place of those still waiting, and the board ends with what the window shows.
     for (int channel = 1; channel <= kChannelCount; ++channel) {
         rig.channels.manualSwitch(channel);
         rig.clock.tick();
     }
     QTRY_COMPARE(rig.latchedWord(1), QStringLiteral("11111111"));
-    QVERIFY(rig.state(1).latches >= 1 + kChannelCount);
 }
 
 void tst_VirtualBoardEndToEnd::strobeNotDroppedAtClose()

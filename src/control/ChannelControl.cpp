@@ -1,6 +1,5 @@
 #include "ChannelControl.h"
 
-#include "ChannelView.h"
 #include "Module1.h"
 #include "RelayBoard.h"
 
@@ -12,26 +11,31 @@ const QString ChannelControl::kRefusal = QStringLiteral(
     "Automaatreziimi siirdumiseks peavad sisse- ja väljalülitumisajad olema defineeritud. "
     "Jätkan käsitsijuhtimisel!");
 
-ChannelControl::ChannelControl(RelayBoard &board, Module1 &store)
-    : m_board(board)
+ChannelControl::ChannelControl(RelayBoard &board, Module1 &store, QObject *parent)
+    : QObject(parent)
+    , m_board(board)
     , m_store(store)
 {
-    QObject::connect(&m_board, &RelayBoard::frameWritten, &m_board,
-        [this](quint16 portNumber, RelayBoard::Frame frame, const LinkError &error) {
-            frameWritten(portNumber, frame, error);
-        });
+    connect(&m_board, &RelayBoard::frameWritten, this, &ChannelControl::frameWritten);
+    connect(&m_board, &RelayBoard::portTried, this, &ChannelControl::portTried);
 }
 
-void ChannelControl::setRelayState(int channel, bool on)
+bool ChannelControl::setRelayState(int channel, bool on, bool announce)
 {
+    const bool changed = m_relayState[channel] != on;
     m_relayState[channel] = on;
-    m_view->showRelayState(channel, on);
+    if (changed || announce)
+        emit relayStateChanged(channel, on);
+    return changed;
 }
 
-void ChannelControl::setAutoMode(int channel, bool automatic)
+bool ChannelControl::setAutoMode(int channel, bool automatic, bool announce)
 {
+    const bool changed = m_autoMode[channel] != automatic;
     m_autoMode[channel] = automatic;
-    m_view->showAutoMode(channel, automatic);
+    if (changed || announce)
+        emit autoModeChanged(channel, automatic);
+    return changed;
 }
 
 void ChannelControl::attachMemory(RememberedState &memory)
@@ -59,68 +63,153 @@ void ChannelControl::remember()
     m_memoryProblem = problem;
 }
 
-void ChannelControl::restore(const RememberedState::Snapshot &snapshot, QTime now)
+void ChannelControl::restore(const RememberedState::Snapshot &snapshot, const QDateTime &now)
 {
-    for (int channel = 1; channel <= kChannelCount; ++channel) {
-        m_store.setSwitchOnTime(channel, snapshot.switchOn[channel]);
-        m_store.setSwitchOffTime(channel, snapshot.switchOff[channel]);
-    }
+    for (int channel = 1; channel <= kChannelCount; ++channel)
+        storeTimes(channel, snapshot.switchOn[channel], snapshot.switchOff[channel]);
     m_board.setPortNumber(snapshot.portNumber);
-    m_view->showPortNumber(snapshot.portNumber);
+    emit portChanged(snapshot.portNumber);
     for (int channel = 1; channel <= kChannelCount; ++channel) {
         const bool automatic = snapshot.automatic[channel];
-        setAutoMode(channel, automatic);
-        setRelayState(channel,
-            automatic ? RememberedState::isOnAt(
-                now, snapshot.switchOn[channel], snapshot.switchOff[channel])
-                      : snapshot.relayState[channel]);
+        setAutoMode(channel, automatic, true);
+        setRelayState(
+            channel, automatic ? m_store.isOnAt(channel, now) : snapshot.relayState[channel], true);
     }
-    WriteRelays(RelayBoard::Frame::Manual);
+    WriteRelays();
+    remember();
 }
 
-void ChannelControl::WriteRelays(RelayBoard::Frame frame)
+void ChannelControl::WriteRelays()
 {
-    m_board.write(m_relayState, frame);
-    remember();
+    m_board.write(m_relayState);
 }
 
 void ChannelControl::load()
 {
     allOff();
-    m_store.clear();
-    m_view->showPortNumber(m_board.portNumber());
+    for (int channel = 1; channel <= kChannelCount; ++channel)
+        storeTimes(channel, QTime(), QTime());
+    emit portChanged(m_board.portNumber());
+    remember();
 }
 
 void ChannelControl::manualSwitch(int channel)
 {
-    setAutoMode(channel, false);
-    setRelayState(channel, !RelayState(channel));
-    WriteRelays(RelayBoard::Frame::Manual);
+    switchManually(channel, !RelayState(channel));
 }
 
-void ChannelControl::toggleAutoMode(int channel)
+void ChannelControl::switchManually(int channel, bool on)
 {
-    if (!m_store.isDefined(channel)) {
-        m_view->showSchedule();
-        // The dialog may have stored times, and the tick may have run while it was open.
-        if (!m_store.isDefined(channel)) {
-            remember();
-            m_view->showRefusal(kRefusal);
-            return;
-        }
-    }
-    setAutoMode(channel, !AutoMode(channel));
+    setAutoMode(channel, false);
+    // Said even when the state stays, since the press is what the user sees answered.
+    setRelayState(channel, on, true);
+    WriteRelays();
     remember();
+}
+
+ChannelControl::Outcome ChannelControl::toggleAutoMode(int channel)
+{
+    return setAutomatic(channel, !AutoMode(channel));
+}
+
+ChannelControl::Outcome ChannelControl::setAutomatic(int channel, bool automatic)
+{
+    // Leaving asks for the times too: a channel whose time has been set to 00:00:00 since it
+    // entered automatic mode stays in it until both times are defined or it is switched by hand.
+    if (!m_store.isDefined(channel))
+        return Outcome::TimesMissing;
+    // The output keeps its state until the tick meets one of the channel's times.
+    if (setAutoMode(channel, automatic))
+        remember();
+    return Outcome::Done;
+}
+
+bool ChannelControl::storeTimes(int channel, QTime switchOn, QTime switchOff)
+{
+    const QTime onBefore = m_store.SwitchOnTime(channel);
+    const QTime offBefore = m_store.SwitchOffTime(channel);
+    m_store.setSwitchOnTime(channel, switchOn);
+    m_store.setSwitchOffTime(channel, switchOff);
+    const bool changed
+        = m_store.SwitchOnTime(channel) != onBefore || m_store.SwitchOffTime(channel) != offBefore;
+    if (changed)
+        emit timesChanged(channel);
+    return changed;
+}
+
+void ChannelControl::setTimes(int channel, QTime switchOn, QTime switchOff)
+{
+    if (storeTimes(channel, switchOn, switchOff))
+        remember();
+}
+
+void ChannelControl::setAllTimes(
+    const PerChannel<QTime> &switchOn, const PerChannel<QTime> &switchOff)
+{
+    bool changed = false;
+    for (int channel = 1; channel <= kChannelCount; ++channel)
+        changed = storeTimes(channel, switchOn[channel], switchOff[channel]) || changed;
+    if (changed)
+        remember();
 }
 
 void ChannelControl::allOff()
 {
-    m_board.write(RelayStates(), RelayBoard::Frame::AllOff);
     for (int channel = 1; channel <= kChannelCount; ++channel) {
-        setAutoMode(channel, false);
-        setRelayState(channel, false);
+        setAutoMode(channel, false, true);
+        setRelayState(channel, false, true);
     }
+    m_board.write(m_relayState, RelayBoard::Frame::AllOff);
     remember();
+}
+
+void ChannelControl::applySchedule(const QDateTime &since, const QDateTime &now)
+{
+    bool changed = false;
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        if (!m_autoMode[channel])
+            continue;
+        if (const std::optional<bool> on = m_store.switchedBetween(channel, since, now))
+            changed = setRelayState(channel, *on) || changed;
+    }
+    if (changed)
+        remember();
+}
+
+quint64 ChannelControl::changePort(quint16 portNumber)
+{
+    m_awaitedTrial = m_board.tryPort(portNumber);
+    return m_awaitedTrial;
+}
+
+void ChannelControl::cancelPortChange(quint64 trial)
+{
+    if (trial == m_awaitedTrial)
+        m_awaitedTrial = 0;
+}
+
+void ChannelControl::portTried(quint64 trial, quint16 portNumber, const LinkError &error)
+{
+    // A trial that was cancelled or superseded never takes effect.
+    if (trial != m_awaitedTrial)
+        return;
+    m_awaitedTrial = 0;
+    LinkError outcome = error;
+    if (!outcome.failed()) {
+        outcome = m_board.setPortNumber(portNumber);
+        emit portChanged(m_board.portNumber());
+        remember();
+    }
+    emit portChangeFinished(trial, outcome);
+}
+
+void ChannelControl::showLink(const LinkError &error)
+{
+    const bool changed
+        = error.failed() != m_linkFailure.failed() || error.text != m_linkFailure.text;
+    m_linkFailure = error;
+    if (changed)
+        emit linkChanged(error);
 }
 
 void ChannelControl::frameWritten(
@@ -129,24 +218,19 @@ void ChannelControl::frameWritten(
     if (portNumber != m_board.portNumber())
         return;
     // An all-off that cannot open the port in use moves to the other port, where the board may
-    // hang, and writes its zeros there. Not from a port that has reached the board since it was
-    // chosen, though: the board hangs there, and leaving would abandon it with its loads on.
-    // The ticks go on writing the zeros to it until it answers again.
+    // hang, and writes there. Not from a port that has reached the board since it was chosen,
+    // though: the board hangs there, and leaving would abandon it with its loads on. The ticks
+    // go on writing the zeros to it until it answers again.
     if (frame == RelayBoard::Frame::AllOff && error.notOpened() && !m_board.portReached()) {
         m_board.setPortNumber(portNumber == 1 ? 2 : 1);
         qCInfo(lcChannels) << "moving to port" << m_board.portNumber();
         // The frames go to the other port from now on, so that is the one to show.
-        m_view->showPortNumber(m_board.portNumber());
-        m_view->showPortLeft(portNumber, error);
+        emit portChanged(m_board.portNumber());
+        emit portLeft(portNumber, error);
         remember();
-        m_board.write(RelayStates(), RelayBoard::Frame::Manual);
+        // Not an all-off again: with neither port usable it would move back and forth for ever.
+        WriteRelays();
         return;
     }
-    m_view->showLinkFailure(error);
-}
-
-void ChannelControl::settings()
-{
-    m_view->showSchedule();
-    remember();
+    showLink(error);
 }

@@ -1,11 +1,9 @@
 #include "ScheduleClock.h"
 
 #include "ChannelControl.h"
-#include "Module1.h"
 
-ScheduleClock::ScheduleClock(ChannelControl &channels, const Module1 &store, Clock now)
+ScheduleClock::ScheduleClock(ChannelControl &channels, Clock now)
     : m_channels(channels)
-    , m_store(store)
     , m_now(std::move(now))
 {
     m_timer1.setObjectName(QStringLiteral("Timer1"));
@@ -26,25 +24,19 @@ void ScheduleClock::stop()
 
 void ScheduleClock::tick()
 {
-    // The clock is read anew for every test rather than once a tick, so a tick that straddles
-    // the turn of a second still meets the new second in the channels tested after it.
-    const QDateTime shown = m_now();
+    // One reading serves the whole tick: a second that turns while it runs is met by the next
+    // tick, which counts every second since this one.
+    const QDateTime now = m_now();
     // The labels change once a second; making their texts at every tick would be work for
     // nothing, a hundred times a second.
-    const int second = shown.time().msecsSinceStartOfDay() / 1000;
-    if (second != m_shownSecond || shown.date() != m_shownDate) {
+    const int second = now.time().msecsSinceStartOfDay() / 1000;
+    if (second != m_shownSecond || now.date() != m_shownDate) {
         m_shownSecond = second;
-        m_shownDate = shown.date();
-        emit clockShown(shown.toString(QStringLiteral("HH:mm:ss")),
-            shown.toString(QStringLiteral("MM-dd-yyyy")));
+        m_shownDate = now.date();
+        emit clockShown(
+            now.toString(QStringLiteral("HH:mm:ss")), now.toString(QStringLiteral("MM-dd-yyyy")));
     }
-    for (int channel = 1; channel <= kChannelCount; ++channel) {
-        if (!m_channels.AutoMode(channel))
-            continue;
-        if (Module1::matches(m_store.SwitchOnTime(channel), m_now().time()))
-            m_channels.setRelayState(channel, true);
-        else if (Module1::matches(m_store.SwitchOffTime(channel), m_now().time()))
-            m_channels.setRelayState(channel, false);
-    }
+    m_channels.applySchedule(m_lastTick, now);
+    m_lastTick = now;
     m_channels.WriteRelays();
 }

@@ -8,10 +8,11 @@
 #include <functional>
 
 class ChannelControl;
-class Module1;
 
 // The 10 ms tick: shows the time and date, switches the automatic channels at their switching
-// times, and rewrites the whole frame every time.
+// times, and rewrites the whole frame every time. A tick that comes late (a stall, a suspended
+// machine, a clock stepped forward) still applies every switching time crossed since the tick
+// before it.
 class ScheduleClock : public QObject
 {
     Q_OBJECT
@@ -19,8 +20,7 @@ class ScheduleClock : public QObject
 public:
     using Clock = std::function<QDateTime()>;
 
-    ScheduleClock(
-        ChannelControl &channels, const Module1 &store, Clock now = &QDateTime::currentDateTime);
+    explicit ScheduleClock(ChannelControl &channels, Clock now = &QDateTime::currentDateTime);
 
     // Starts Timer1; ticks follow on the thread's event loop until stop().
     void start();
@@ -35,9 +35,9 @@ signals:
 
 private:
     ChannelControl &m_channels;
-    const Module1 &m_store;
     Clock m_now;
     QTimer m_timer1;
+    QDateTime m_lastTick;
     // The second the clock labels show.
     int m_shownSecond = -1;
     QDate m_shownDate;

@@ -1,47 +1,51 @@
 #include "ScheduleConfirmation.h"
 
-#include "Module1.h"
-#include "RelayBoard.h"
+#include "ChannelControl.h"
 
-ScheduleConfirmation::ScheduleConfirmation(Module1 &store, RelayBoard &board)
-    : m_store(store)
-    , m_board(board)
+ScheduleConfirmation::ScheduleConfirmation(ChannelControl &channels)
+    : m_channels(channels)
 {
-    connect(&m_board, &RelayBoard::portTried, this, &ScheduleConfirmation::portTried);
+    connect(&m_channels, &ChannelControl::portChangeFinished, this,
+        &ScheduleConfirmation::portChangeFinished);
+}
+
+const Module1 &ScheduleConfirmation::store() const
+{
+    return m_channels.store();
 }
 
 quint16 ScheduleConfirmation::portNumber() const
 {
-    return m_board.portNumber();
+    return m_channels.portNumber();
 }
 
 QString ScheduleConfirmation::device(quint16 portNumber) const
 {
-    return m_board.device(portNumber);
+    return m_channels.device(portNumber);
 }
 
 void ScheduleConfirmation::confirm(
     const PerChannel<QTime> &switchOn, const PerChannel<QTime> &switchOff, quint16 chosenPort)
 {
-    if (m_tryingPort >= 0)
+    if (m_trial != 0)
         return;
     // The times do not depend on the port, so a port that fails does not take them back.
-    for (int channel = 1; channel <= kChannelCount; ++channel) {
-        m_store.setSwitchOnTime(channel, switchOn[channel]);
-        m_store.setSwitchOffTime(channel, switchOff[channel]);
-    }
+    m_channels.setAllTimes(switchOn, switchOff);
     // Until the trial has succeeded the frames keep going to the port in use, so no frame goes
     // to a port that is then rejected.
-    m_tryingPort = chosenPort;
-    m_board.tryPort(chosenPort);
+    m_trial = m_channels.changePort(chosenPort);
 }
 
-void ScheduleConfirmation::portTried(quint16 portNumber, const LinkError &error)
+void ScheduleConfirmation::cancel()
 {
-    if (portNumber != m_tryingPort)
+    m_channels.cancelPortChange(m_trial);
+    m_trial = 0;
+}
+
+void ScheduleConfirmation::portChangeFinished(quint64 trial, const LinkError &error)
+{
+    if (trial != m_trial)
         return;
-    m_tryingPort = -1;
-    if (!error.failed())
-        m_board.setPortNumber(portNumber);
+    m_trial = 0;
     emit finished(error);
 }

@@ -12,6 +12,8 @@ struct LinkError
         ConsoleRefused, // the device is a system console and was not opened
         LineFailed, // DTR or RTS could not be set
         TransmitFailed, // the strobe did not leave the line
+        Claimed, // another copy of the program drives the device; it was not touched
+        NoAnswer, // a request to the adapter has not returned for too long
     };
 
     Reason reason = Reason::None;
@@ -22,6 +24,7 @@ struct LinkError
     // The port was never opened, so nothing reached the line.
     bool notOpened() const
     {
-        return reason == Reason::OpenFailed || reason == Reason::ConsoleRefused;
+        return reason == Reason::OpenFailed || reason == Reason::ConsoleRefused
+            || reason == Reason::Claimed;
     }
 };

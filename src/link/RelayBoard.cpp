@@ -4,6 +4,7 @@
 
 #include <QLoggingCategory>
 
+#include <cerrno>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -13,6 +14,7 @@ Q_LOGGING_CATEGORY(lcRelayBoard, "relvoog.link")
 
 namespace {
 const QByteArray kStrobe = QByteArrayLiteral("a");
+constexpr std::chrono::milliseconds kAnswerCheckInterval {100};
 
 bool shiftBit(Port &port, bool bit)
 {
@@ -24,6 +26,13 @@ bool shiftBit(Port &port, bool bit)
     return data && rise && fall;
 }
 
+LinkError tryOpening(Port &port)
+{
+    if (!port.open())
+        return port.error();
+    port.close();
+    return {};
+}
 } // namespace
 
 LinkError RelayBoard::writeFrame(Port &port, const RelayStates &states)
@@ -40,27 +49,22 @@ LinkError RelayBoard::writeFrame(Port &port, const RelayStates &states)
     return error;
 }
 
-namespace {
-LinkError tryOpening(Port &port)
-{
-    if (!port.open())
-        return port.error();
-    port.close();
-    return {};
-}
-} // namespace
-
 struct RelayBoard::Request
 {
     enum Kind { WriteFrame, TryPort };
 
-    Kind kind;
-    quint16 portNumber;
-    Frame frame = Frame::Tick;
+    Kind kind = WriteFrame;
+    quint16 portNumber = 0;
+    Frame frame = Frame::States;
     RelayStates states;
+    quint64 trial = 0;
+    // Set when the device is another copy's: the port is then not touched at all.
+    LinkError refusal;
 
     LinkError perform(Port &port) const
     {
+        if (refusal.failed())
+            return refusal;
         port.setPortNumber(portNumber);
         return kind == WriteFrame ? writeFrame(port, states) : tryOpening(port);
     }
@@ -81,16 +85,22 @@ struct RelayBoard::Writer
             wake.wait(lock, [this] { return stopping || !pending.empty(); });
             if (stopping)
                 return;
-            const Request request = pending.front();
+            current = pending.front();
             pending.pop_front();
             busy = true;
+            busySince = std::chrono::steady_clock::now();
+            toldAsHung = false;
             lock.unlock();
-            const LinkError error = request.perform(*port);
+            const LinkError error = current.perform(*port);
             lock.lock();
             busy = false;
-            if (board)
+            // A trial already told as not answering has had its outcome; a frame's end is told
+            // all the same, since it ends the failure.
+            const bool told = toldAsHung && current.kind == Request::TryPort;
+            if (board && !told)
                 QMetaObject::invokeMethod(
-                    board, [board = board, request, error] { board->report(request, error); },
+                    board,
+                    [board = board, request = current, error] { board->report(request, error); },
                     Qt::QueuedConnection);
             idle.notify_all();
         }
@@ -100,18 +110,26 @@ struct RelayBoard::Writer
     std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable idle;
+    // At most one frame and one trial wait: each newer one takes the place of the one before.
     std::deque<Request> pending;
+    Request current;
     bool busy = false;
+    std::chrono::steady_clock::time_point busySince;
+    bool toldAsHung = false;
     bool stopping = false;
     RelayBoard *board = nullptr; // cleared when the board goes, so nothing is reported to it
     std::thread thread;
 };
 
-RelayBoard::RelayBoard(std::unique_ptr<Port> port, Threading threading)
+RelayBoard::RelayBoard(
+    std::unique_ptr<Port> port, Threading threading, std::chrono::milliseconds answerLimit)
     : m_writer(std::make_shared<Writer>(std::move(port)))
+    , m_answerLimit(answerLimit)
 {
     if (threading == Threading::Inline)
         return;
+    m_answerCheck.setInterval(kAnswerCheckInterval);
+    connect(&m_answerCheck, &QTimer::timeout, this, &RelayBoard::checkAnswer);
     m_writer->board = this;
     m_writer->thread = std::thread([writer = m_writer] { writer->run(); });
 }
@@ -120,17 +138,14 @@ RelayBoard::~RelayBoard()
 {
     if (!m_writer->thread.joinable())
         return;
+    bool busy;
     {
         std::lock_guard<std::mutex> lock(m_writer->mutex);
         m_writer->stopping = true;
         m_writer->board = nullptr;
-    }
-    m_writer->wake.notify_all();
-    bool busy;
-    {
-        std::lock_guard<std::mutex> lock(m_writer->mutex);
         busy = m_writer->busy;
     }
+    m_writer->wake.notify_all();
     // A thread stuck in a request to a dead adapter is left to the process's end; it shares the
     // port, so it never touches anything freed. Otherwise it is on its way out.
     if (busy)
@@ -139,11 +154,33 @@ RelayBoard::~RelayBoard()
         m_writer->thread.join();
 }
 
-void RelayBoard::setPortNumber(quint16 number)
+LinkError RelayBoard::claimRefusal(const DeviceClaim &claim, quint16 portNumber) const
+{
+    return {LinkError::Reason::Claimed,
+        QStringLiteral("%1: driven by another copy of Relvoog (%2)")
+            .arg(device(portNumber), claim.holder()),
+        EBUSY};
+}
+
+LinkError RelayBoard::setPortNumber(quint16 number)
 {
     if (number != m_portNumber)
         m_portReached = false;
     m_portNumber = number;
+    m_claimRefusal = {};
+    switch (m_claim.claim(device(number))) {
+    case DeviceClaim::Result::Absent:
+        m_claimSettled = false;
+        break;
+    case DeviceClaim::Result::Claimed:
+        m_claimSettled = true;
+        break;
+    case DeviceClaim::Result::Refused:
+        m_claimSettled = true;
+        m_claimRefusal = claimRefusal(m_claim, number);
+        break;
+    }
+    return m_claimRefusal;
 }
 
 QString RelayBoard::device(quint16 portNumber) const
@@ -159,47 +196,103 @@ Port &RelayBoard::port() const
 
 void RelayBoard::write(const RelayStates &states, Frame frame)
 {
-    submit({Request::WriteFrame, m_portNumber, frame, states});
+    // An adapter plugged in after the start is claimed with its first frame.
+    if (!m_claimSettled)
+        setPortNumber(m_portNumber);
+    Request request;
+    request.portNumber = m_portNumber;
+    request.frame = frame;
+    request.states = states;
+    request.refusal = m_claimRefusal;
+    submit(request);
 }
 
-void RelayBoard::tryPort(quint16 portNumber)
+quint64 RelayBoard::tryPort(quint16 portNumber)
 {
-    submit({Request::TryPort, portNumber, Frame::Tick, {}});
+    Request request;
+    request.kind = Request::TryPort;
+    request.portNumber = portNumber;
+    request.trial = ++m_lastTrial;
+    // The port in use is claimed already; another one is claimed for the trial, so that a board
+    // another copy drives is refused without being touched.
+    m_trialClaim.release();
+    if (device(portNumber) != device(m_portNumber)
+        && m_trialClaim.claim(device(portNumber)) == DeviceClaim::Result::Refused)
+        request.refusal = claimRefusal(m_trialClaim, portNumber);
+    submit(request);
+    return request.trial;
 }
 
-void RelayBoard::submit(Request request)
+void RelayBoard::submit(const Request &request)
 {
     std::unique_lock<std::mutex> lock(m_writer->mutex);
     if (m_writer->stopping)
         return;
     if (!m_writer->thread.joinable()) {
         lock.unlock();
-        report(request, request.perform(*m_writer->port));
+        const LinkError error = request.perform(*m_writer->port);
+        // A trial's outcome comes later, as it does from the writing thread, so that the caller
+        // knows the trial's number by then.
+        if (request.kind == Request::TryPort)
+            QMetaObject::invokeMethod(
+                this, [this, request, error] { report(request, error); }, Qt::QueuedConnection);
+        else
+            report(request, error);
         return;
     }
     std::deque<Request> &pending = m_writer->pending;
-    // A waiting tick frame carries older states than anything asked for after it.
-    if (!pending.empty() && pending.back().kind == Request::WriteFrame
-        && pending.back().frame == Frame::Tick)
-        pending.back() = request;
-    else
-        pending.push_back(request);
+    Request queued = request;
+    for (auto waiting = pending.begin(); waiting != pending.end(); ++waiting) {
+        if (waiting->kind != request.kind)
+            continue;
+        // The newer frame carries the states that count now; if it replaces an all-off, it is
+        // that all-off's frame for the port moving and reporting.
+        if (waiting->frame == Frame::AllOff)
+            queued.frame = Frame::AllOff;
+        pending.erase(waiting);
+        break;
+    }
+    pending.push_back(queued);
     lock.unlock();
     m_writer->wake.notify_one();
+    if (!m_answerCheck.isActive())
+        m_answerCheck.start();
 }
 
 bool RelayBoard::stop(std::chrono::milliseconds limit)
 {
     std::unique_lock<std::mutex> lock(m_writer->mutex);
     m_writer->stopping = true;
+    m_writer->pending.clear();
     m_writer->wake.notify_all();
     return m_writer->idle.wait_for(lock, limit, [this] { return !m_writer->busy; });
+}
+
+void RelayBoard::checkAnswer()
+{
+    std::unique_lock<std::mutex> lock(m_writer->mutex);
+    if (!m_writer->busy) {
+        if (m_writer->pending.empty())
+            m_answerCheck.stop();
+        return;
+    }
+    if (m_writer->toldAsHung
+        || std::chrono::steady_clock::now() - m_writer->busySince < m_answerLimit)
+        return;
+    m_writer->toldAsHung = true;
+    const Request request = m_writer->current;
+    lock.unlock();
+    report(request,
+        {LinkError::Reason::NoAnswer,
+            QStringLiteral("%1: does not answer").arg(device(request.portNumber)), ETIMEDOUT});
 }
 
 void RelayBoard::report(const Request &request, const LinkError &error)
 {
     if (request.kind == Request::TryPort) {
-        emit portTried(request.portNumber, error);
+        if (request.trial == m_lastTrial)
+            m_trialClaim.release();
+        emit portTried(request.trial, request.portNumber, error);
         return;
     }
     if (request.portNumber == m_portNumber && !error.failed())

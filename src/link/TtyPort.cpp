@@ -1,7 +1,5 @@
 #include "TtyPort.h"
 
-#include "DeviceClaim.h"
-
 #include <QFileInfo>
 
 #include <cerrno>
@@ -77,11 +75,6 @@ bool TtyPort::open()
         return false;
     }
 
-    if (!DeviceClaim::claim(m_device)) {
-        m_error = {LinkError::Reason::OpenFailed,
-            QStringLiteral("%1: driven by another copy of Relvoog").arg(m_device), EBUSY};
-        return false;
-    }
     // No controlling terminal, and no wait for a carrier the board never raises.
     m_fd = ::open(
         QFile::encodeName(m_device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

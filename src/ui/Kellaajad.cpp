@@ -70,6 +70,21 @@ Kellaajad::Kellaajad(ScheduleConfirmation &confirmation, QWidget *parent)
     load();
 }
 
+Kellaajad::~Kellaajad()
+{
+    // Also when the program quits while the dialog is open.
+    m_confirmation.cancel();
+}
+
+void Kellaajad::done(int result)
+{
+    // Left without a confirmation that succeeded: a port trial still under way must not take
+    // effect later, since the user has moved on from that choice.
+    if (result != Accepted)
+        m_confirmation.cancel();
+    QDialog::done(result);
+}
+
 void Kellaajad::buildControls()
 {
     FormBuilder form;

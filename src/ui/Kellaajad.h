@@ -18,8 +18,11 @@ class Kellaajad : public QDialog
 
 public:
     explicit Kellaajad(ScheduleConfirmation &confirmation, QWidget *parent = nullptr);
+    ~Kellaajad() override;
 
     static const QString kActivationFailed;
+
+    void done(int result) override;
 
 private:
     void buildControls();

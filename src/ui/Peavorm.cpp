@@ -180,16 +180,32 @@ void Peavorm::bindCommands()
         connect(m_panels[channel].switchButton, &QPushButton::clicked, this,
             [this, channel] { m_channels.manualSwitch(channel); });
         connect(m_panels[channel].autoButton, &QPushButton::clicked, this,
-            [this, channel] { m_channels.toggleAutoMode(channel); });
+            [this, channel] { toggleAutoMode(channel); });
     }
     connect(m_comOff, &QPushButton::clicked, this, [this] { m_channels.allOff(); });
-    connect(m_comLisad, &QPushButton::clicked, this, [this] { m_channels.settings(); });
+    connect(m_comLisad, &QPushButton::clicked, this, &Peavorm::showSchedule);
     connect(m_comLopp, &QPushButton::clicked, this, &Peavorm::CloseMain);
     connect(&m_clock, &ScheduleClock::clockShown, this,
         [this](const QString &time, const QString &date) {
             m_kell->setText(time);
             m_kuupaev->setText(date);
         });
+    connect(&m_channels, &ChannelControl::relayStateChanged, this, &Peavorm::showRelayState);
+    connect(&m_channels, &ChannelControl::autoModeChanged, this, &Peavorm::showAutoMode);
+    connect(&m_channels, &ChannelControl::portChanged, this, &Peavorm::showPortNumber);
+    connect(&m_channels, &ChannelControl::linkChanged, this, &Peavorm::showLinkFailure);
+    connect(&m_channels, &ChannelControl::portLeft, this, &Peavorm::showPortLeft);
+}
+
+void Peavorm::toggleAutoMode(int channel)
+{
+    if (m_channels.toggleAutoMode(channel) == ChannelControl::Outcome::Done)
+        return;
+    // A time is missing: the dialog lets the user set it, and the same press then goes on with
+    // whatever the slots hold once it has closed.
+    showSchedule();
+    if (m_channels.toggleAutoMode(channel) == ChannelControl::Outcome::TimesMissing)
+        showCriticalMessage(this, ChannelControl::kRefusal);
 }
 
 void Peavorm::showRelayState(int channel, bool on)
@@ -251,14 +267,6 @@ void Peavorm::showSchedule()
     // ticking in its event loop.
     Kellaajad dialog(m_confirmation);
     dialog.exec();
-    // A port trial that succeeds just after the dialog was cancelled still puts its port in
-    // force, so the label is written whichever way the dialog closed.
-    showPortNumber(m_confirmation.portNumber());
-}
-
-void Peavorm::showRefusal(const QString &text)
-{
-    showCriticalMessage(this, text);
 }
 
 void Peavorm::CloseMain()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ChannelView.h"
+#include "LinkError.h"
 #include "PerChannel.h"
 
 #include <QWidget>
@@ -13,8 +13,8 @@ class ScheduleClock;
 class ScheduleConfirmation;
 
 // The main window: eight channel panels, the command buttons and the status line. It binds the
-// buttons to the channel commands and shows what they report; the decisions are theirs.
-class Peavorm : public QWidget, public ChannelView
+// buttons to the channel commands and shows what they announce; the decisions are theirs.
+class Peavorm : public QWidget
 {
     Q_OBJECT
 
@@ -22,15 +22,8 @@ public:
     Peavorm(ChannelControl &channels, ScheduleClock &clock, ScheduleConfirmation &confirmation,
         QWidget *parent = nullptr);
 
-    void showRelayState(int channel, bool on) override;
-    void showAutoMode(int channel, bool automatic) override;
-    void showPortNumber(quint16 port) override;
-    void showLinkFailure(const LinkError &error) override;
-    void showPortLeft(quint16 port, const LinkError &why) override;
     // Something the user should know about the start, such as why nothing was restored.
     void showStartNote(const QString &note);
-    void showSchedule() override;
-    void showRefusal(const QString &text) override;
 
     // Quits: unloads the window, which ends the program. Nothing is written to the board.
     void CloseMain();
@@ -50,6 +43,13 @@ private:
 
     void buildControls();
     void bindCommands();
+    void toggleAutoMode(int channel);
+    void showSchedule();
+    void showRelayState(int channel, bool on);
+    void showAutoMode(int channel, bool automatic);
+    void showPortNumber(quint16 port);
+    void showLinkFailure(const LinkError &error);
+    void showPortLeft(quint16 port, const LinkError &why);
     void showPortState();
 
     ChannelControl &m_channels;
