@@ -78,12 +78,9 @@ int main(int argc, char *argv[])
     ScheduleConfirmation confirmation(channels);
     Peavorm window(channels, clock, confirmation);
 #ifndef Q_OS_WIN
-    // Ends the program as the quit button does, from whatever it is doing: every event loop
-    // ends, a dialog's and a message box's too, and the frame under way is waited for below.
-    QObject::connect(&terminations, &TerminationSignals::received, &window, [&window] {
-        window.CloseMain();
-        QCoreApplication::exit(0);
-    });
+    // Ends the program as the quit button does, from whatever it is doing; the frame under way
+    // is waited for below.
+    QObject::connect(&terminations, &TerminationSignals::received, &window, &Peavorm::CloseMain);
 #endif
 
     // The all-off frame is the first the board gets; the tick starts with the event loop.

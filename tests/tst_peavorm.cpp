@@ -67,6 +67,7 @@ private slots:
     void lampsSayTheirState();
     void portLabelTellsWhyFramesFail_data();
     void portLabelTellsWhyFramesFail();
+    void quit_data();
     void quit();
 };
 
@@ -272,20 +273,45 @@ void tst_Peavorm::portLabelTellsWhyFramesFail()
     QCOMPARE(portLabel->toolTip(), openError ? QString() : toolTip);
 }
 
+void tst_Peavorm::quit_data()
+{
+    QTest::addColumn<bool>("dialogOpen"); // the settings dialog is open when the quit comes
+
+    QTest::newRow("quit button") << false;
+    // As a signal quits it: the dialog's own event loop must end too.
+    QTest::newRow("settings dialog open") << true;
+}
+
 void tst_Peavorm::quit()
 {
+    QFETCH(bool, dialogOpen);
+
     Program program;
     QTest::mouseClick(program.relee(2), Qt::LeftButton);
     QCOMPARE(program.outputs(), quint8(0x02));
     program.port.clearWire();
 
-    QTest::mouseClick(program.find(QStringLiteral("ComLopp")), Qt::LeftButton);
+    if (dialogOpen) {
+        ModalSteps quitter([&](QWidget *modal) {
+            if (modal)
+                program.window.CloseMain();
+            return modal != nullptr;
+        });
+        QTest::mouseClick(program.find(QStringLiteral("ComLisad")), Qt::LeftButton);
+    } else {
+        QTest::mouseClick(program.find(QStringLiteral("ComLopp")), Qt::LeftButton);
+    }
     QVERIFY(!program.window.isVisible());
+    QVERIFY(!QApplication::activeModalWidget());
 
     // A few tick intervals: no frame may follow the quit, the relays keep their last state.
     QTest::qWait(int(3 * ScheduleClock::kTickInterval.count()));
     QCOMPARE(program.port.wire, QStringList());
     QCOMPARE(program.outputs(), quint8(0x02));
+
+    // The quit told every event loop to end; a loop run here starts the next test afresh.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
 }
 
 QTEST_MAIN(tst_Peavorm)

@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <termios.h>
 #include <unistd.h>
 
 // The program's commands and tick on the real serial component, with the virtual board on two
@@ -72,6 +73,13 @@ void tst_VirtualBoardEndToEnd::manualSwitches()
         VERIFY_FRAME(rig, 1, latches);
     }
     QCOMPARE(rig.latchedWord(1), QStringLiteral("11100111"));
+
+    // The port as the board needs it: 9600 baud 8N1, no flow control, and no wait for a carrier
+    // the board never raises.
+    const virtualboard_state state = rig.state(1);
+    QCOMPARE(state.baud, 9600u);
+    QCOMPARE(
+        state.controlFlags & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL), unsigned(CS8 | CLOCAL));
 }
 
 void tst_VirtualBoardEndToEnd::writingThread()
