@@ -329,6 +329,14 @@
         <source>faili %1 ei saa kirjutada</source>
         <translation>%1 cannot be written</translation>
     </message>
+    <message>
+        <source>%1; see on alles nimega %2</source>
+        <translation>%1; it is kept as %2</translation>
+    </message>
+    <message>
+        <source>%1 ja seda ei saa hoida nimega %2; see jäetakse, nagu on, ja midagi ei jäeta meelde</source>
+        <translation>%1, and cannot be kept as %2; it is left as it is, and nothing is remembered</translation>
+    </message>
 </context>
 <context>
     <name>StartOptions</name>
@@ -375,6 +383,31 @@
     <message>
         <source>Faili %1 ei saa lugeda; see jäetakse kõrvale.</source>
         <translation>%1 cannot be read; it is left aside.</translation>
+    </message>
+    <message>
+        <source>Näitab seda abiteksti.</source>
+        <translation>Displays this help.</translation>
+    </message>
+    <message>
+        <source>Seadete fail (vaikimisi %1).</source>
+        <translation>The settings file (default %1).</translation>
+    </message>
+    <message>
+        <source>fail</source>
+        <translation>file</translation>
+    </message>
+    <message>
+        <source>SEADE</source>
+        <extracomment>Stands for a device&apos;s name in a file name.</extracomment>
+        <translation>DEVICE</translation>
+    </message>
+    <message>
+        <source>Fail, mida --restore loeb ja kirjutab (vaikimisi %1, kus %2 on pordi 1 seade ilma /dev/ alguseta).</source>
+        <translation>The file that --restore reads and writes (default %1, %2 being port 1&apos;s device without /dev/).</translation>
+    </message>
+    <message>
+        <source>Seadete faili %1 ei ole olemas.</source>
+        <translation>The settings file %1 does not exist.</translation>
     </message>
 </context>
 <context>

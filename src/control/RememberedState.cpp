@@ -1,9 +1,13 @@
 #include "RememberedState.h"
 
-#include "StartOptions.h"
+#include "Module1.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
+#include <QUrl>
 
 namespace {
 const QString kTimeFormat = QStringLiteral("HH:mm:ss");
@@ -41,18 +45,39 @@ RememberedState::RememberedState(const QString &path)
     : m_path(path)
 { }
 
-QString RememberedState::defaultPath()
+QString RememberedState::defaultPath(const QString &device)
 {
-    return QFileInfo(StartOptions::settingsPath()).path() + QStringLiteral("/state.conf");
+#ifdef Q_OS_WIN
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+#else
+    // Qt 6.4 knows no state location; this is the XDG base directories' own rule.
+    QString folder = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!QDir::isAbsolutePath(folder))
+        folder = QDir::homePath() + QStringLiteral("/.local/state");
+#endif
+    // Two copies for two boards must never share a file, and a user should find a board's file
+    // by the device name they gave.
+    QString name = device;
+    if (name.startsWith(QStringLiteral("/dev/")))
+        name.remove(0, 5);
+    return folder + QStringLiteral("/relvoog/") + QString::fromLatin1(QUrl::toPercentEncoding(name))
+        + QStringLiteral(".conf");
 }
 
-std::optional<RememberedState::Snapshot> RememberedState::load(QString *problem) const
+std::optional<RememberedState::Snapshot> RememberedState::load(QString *problem)
 {
+    problem->clear();
     // The first run with --restore has nothing to resume, and nothing to tell about it.
-    if (!QFileInfo::exists(m_path)) {
-        problem->clear();
+    if (!QFileInfo::exists(m_path))
         return std::nullopt;
-    }
+    const auto snapshot = read(problem);
+    if (!snapshot)
+        *problem = setAside(*problem);
+    return snapshot;
+}
+
+std::optional<RememberedState::Snapshot> RememberedState::read(QString *problem) const
+{
     QSettings file(m_path, QSettings::IniFormat);
     if (file.status() != QSettings::NoError || !QFileInfo(m_path).isReadable()) {
         *problem = tr("faili %1 ei saa lugeda").arg(m_path);
@@ -64,6 +89,7 @@ std::optional<RememberedState::Snapshot> RememberedState::load(QString *problem)
     const uint port = file.value(QStringLiteral("port")).toUInt(&isNumber);
     whole = whole && isNumber && port >= 1 && port <= 2;
     snapshot.portNumber = quint16(port);
+    Module1 times;
     for (int channel = 1; whole && channel <= kChannelCount; ++channel) {
         const QString group = QStringLiteral("channel%1/").arg(channel);
         whole = readTime(file, group + QStringLiteral("on"), &snapshot.switchOn[channel])
@@ -72,6 +98,11 @@ std::optional<RememberedState::Snapshot> RememberedState::load(QString *problem)
                 QStringLiteral("manual"), &snapshot.automatic[channel])
             && readFlag(file, group + QStringLiteral("state"), QStringLiteral("on"),
                 QStringLiteral("off"), &snapshot.relayState[channel]);
+        // The program never lets a channel without both times be automatic; resumed, it would
+        // come back on and switch at midnight.
+        times.setSwitchOnTime(channel, snapshot.switchOn[channel]);
+        times.setSwitchOffTime(channel, snapshot.switchOff[channel]);
+        whole = whole && (!snapshot.automatic[channel] || times.isDefined(channel));
     }
     if (!whole) {
         *problem = tr("fail %1 on rikutud").arg(m_path);
@@ -80,8 +111,26 @@ std::optional<RememberedState::Snapshot> RememberedState::load(QString *problem)
     return snapshot;
 }
 
+QString RememberedState::setAside(const QString &problem)
+{
+    // The user's sixteen times may still be in it, for a person to read, so it is moved out of
+    // the way of the next save rather than written over.
+    const QString kept = m_path + QStringLiteral(".damaged");
+    QFile::remove(kept);
+    if (QFile::rename(m_path, kept))
+        return tr("%1; see on alles nimega %2").arg(problem, kept);
+    m_refusal = tr("%1 ja seda ei saa hoida nimega %2; see jäetakse, nagu on, ja midagi ei jäeta "
+                   "meelde")
+                    .arg(problem, kept);
+    return m_refusal;
+}
+
 bool RememberedState::save(const Snapshot &snapshot, QString *problem)
 {
+    if (!m_refusal.isEmpty()) {
+        *problem = m_refusal;
+        return false;
+    }
     if (m_written == snapshot)
         return true;
     // QSettings writes the file whole through a new one that takes its place, so a power cut

@@ -1,17 +1,26 @@
 #include "StartOptions.h"
 
-#include <QCoreApplication>
+#include "RememberedState.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
-QString StartOptions::settingsPath()
+namespace {
+// Qt's INI reader takes the keys of a [general] section, whatever its case, for keys outside any
+// section, so that is where every key of [general] is read.
+QVariant generalValue(const QSettings &settings, const QString &key)
+{
+    return settings.value(key);
+}
+
+QString defaultSettingsPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
         + QStringLiteral("/relvoog/relvoog.conf");
 }
+} // namespace
 
 StartOptions::Action StartOptions::parse(
     const QStringList &arguments, const QStringList &defaultDevices)
@@ -21,7 +30,10 @@ StartOptions::Action StartOptions::parse(
     QCommandLineParser parser;
     parser.setApplicationDescription(
         tr("Lülitab jadapordiga ühendatud releeplaadi kaheksat väljundit."));
-    const QCommandLineOption help = parser.addHelpOption();
+    // Not addHelpOption(): its --help-all would be listed without being handled here.
+    const QCommandLineOption help(
+        {QStringLiteral("h"), QStringLiteral("help")}, tr("Näitab seda abiteksti."));
+    parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption port1(QStringLiteral("port1"),
         tr("Pordi 1 seade (vaikimisi %1).").arg(defaultDevices.value(0)), tr("seade"));
@@ -30,12 +42,18 @@ StartOptions::Action StartOptions::parse(
     const QCommandLineOption restore(QStringLiteral("restore"),
         tr("Jätkab eelmise töö lülitusaegade, režiimide, olekute ja pordiga ning jätab meelde iga "
            "muutuse."));
+    const QCommandLineOption config(QStringLiteral("config"),
+        tr("Seadete fail (vaikimisi %1).").arg(defaultSettingsPath()), tr("fail"));
+    //: Stands for a device's name in a file name.
+    const QString device = tr("SEADE");
+    const QCommandLineOption state(QStringLiteral("state"),
+        tr("Fail, mida --restore loeb ja kirjutab (vaikimisi %1, kus %2 on pordi 1 seade ilma "
+           "/dev/ alguseta).")
+            .arg(RememberedState::defaultPath(device), device),
+        tr("fail"));
     const QCommandLineOption language(QStringLiteral("language"),
         tr("Programmi keel: et (eesti) või en (inglise); vaikimisi süsteemi keel."), tr("keel"));
-    parser.addOption(port1);
-    parser.addOption(port2);
-    parser.addOption(restore);
-    parser.addOption(language);
+    parser.addOptions({port1, port2, restore, config, state, language});
 
     const bool parsed = parser.parse(arguments);
     // A mistyped command line is answered in the language it names, too.
@@ -54,7 +72,15 @@ StartOptions::Action StartOptions::parse(
         return Action::Refuse;
     }
     if (parser.isSet(help)) {
+        // Qt names the program as it was started once the application exists, and
+        // "<executable_name>" before.
+        const QString started = QCoreApplication::instance()
+            ? QCoreApplication::arguments().value(0)
+            : QStringLiteral("<executable_name>");
         m_message = parser.helpText();
+        const int at = m_message.indexOf(started);
+        if (!started.isEmpty() && at >= 0)
+            m_message.replace(at, started.size(), QFileInfo(arguments.value(0)).fileName());
         return Action::ShowHelp;
     }
     if (parser.isSet(version)) {
@@ -62,24 +88,31 @@ StartOptions::Action StartOptions::parse(
         return Action::ShowVersion;
     }
 
+    const QString settingsPath
+        = parser.isSet(config) ? parser.value(config) : defaultSettingsPath();
+    // A file named on the command line is meant to be there; the default one need not be.
+    if (parser.isSet(config) && !QFileInfo::exists(settingsPath)) {
+        m_message = tr("Seadete faili %1 ei ole olemas.").arg(settingsPath);
+        return Action::Refuse;
+    }
     m_devices = defaultDevices;
-    if (QFileInfo::exists(settingsPath())) {
-        QSettings settings(settingsPath(), QSettings::IniFormat);
+    if (QFileInfo::exists(settingsPath)) {
+        QSettings settings(settingsPath, QSettings::IniFormat);
         if (settings.status() == QSettings::NoError) {
             m_devices[0] = settings.value(QStringLiteral("ports/port1"), m_devices[0]).toString();
             m_devices[1] = settings.value(QStringLiteral("ports/port2"), m_devices[1]).toString();
-            m_restore = settings.value(QStringLiteral("general/restore"), false).toBool();
-            const QString name = settings.value(QStringLiteral("general/language")).toString();
+            m_restore = generalValue(settings, QStringLiteral("restore")).toBool();
+            const QString name = generalValue(settings, QStringLiteral("language")).toString();
             if (!m_language && !name.isEmpty()) {
                 m_language = LanguageChoice::fromName(name);
                 if (!m_language)
                     m_settingsProblem
                         = tr("Failis %1 on keel '%2', mis ei ole et ega en; keel on süsteemi oma.")
-                              .arg(settingsPath(), name);
+                              .arg(settingsPath, name);
             }
         } else {
             m_settingsProblem
-                = tr("Faili %1 ei saa lugeda; see jäetakse kõrvale.").arg(settingsPath());
+                = tr("Faili %1 ei saa lugeda; see jäetakse kõrvale.").arg(settingsPath);
         }
     }
     if (parser.isSet(port1))
@@ -87,5 +120,7 @@ StartOptions::Action StartOptions::parse(
     if (parser.isSet(port2))
         m_devices[1] = parser.value(port2);
     m_restore = m_restore || parser.isSet(restore);
+    m_statePath
+        = parser.isSet(state) ? parser.value(state) : RememberedState::defaultPath(m_devices[0]);
     return Action::Run;
 }
