@@ -89,7 +89,6 @@ std::optional<RememberedState::Snapshot> RememberedState::read(QString *problem)
     const uint port = file.value(QStringLiteral("port")).toUInt(&isNumber);
     whole = whole && isNumber && port >= 1 && port <= 2;
     snapshot.portNumber = quint16(port);
-    Module1 times;
     for (int channel = 1; whole && channel <= kChannelCount; ++channel) {
         const QString group = QStringLiteral("channel%1/").arg(channel);
         whole = readTime(file, group + QStringLiteral("on"), &snapshot.switchOn[channel])
@@ -98,11 +97,12 @@ std::optional<RememberedState::Snapshot> RememberedState::read(QString *problem)
                 QStringLiteral("manual"), &snapshot.automatic[channel])
             && readFlag(file, group + QStringLiteral("state"), QStringLiteral("on"),
                 QStringLiteral("off"), &snapshot.relayState[channel]);
-        // The program never lets a channel without both times be automatic; resumed, it would
-        // come back on and switch at midnight.
-        times.setSwitchOnTime(channel, snapshot.switchOn[channel]);
-        times.setSwitchOffTime(channel, snapshot.switchOff[channel]);
-        whole = whole && (!snapshot.automatic[channel] || times.isDefined(channel));
+        // An automatic channel always has both times: it entered automatic mode with them, and
+        // a time set to none since is 00:00:00, at which the tick goes on switching it. Resumed
+        // without one, it would come back on and switch at midnight.
+        whole = whole
+            && (!snapshot.automatic[channel]
+                || (snapshot.switchOn[channel].isValid() && snapshot.switchOff[channel].isValid()));
     }
     if (!whole) {
         *problem = tr("fail %1 on rikutud").arg(m_path);
