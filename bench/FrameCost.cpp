@@ -1,6 +1,7 @@
 #include "FrameCost.h"
 
 #include "TraceLog.h"
+#include "TtyPort.h"
 #include "VirtualBoard.h"
 
 #include <QTemporaryDir>
@@ -55,9 +56,14 @@ QStringList boardEvents(const TraceLog &trace, const QString &device)
 } // namespace
 
 FrameCost::FrameCost()
-    : m_port({m_portPty.slave()})
+    : m_board(
+        std::make_unique<TtyPort>(QStringList {m_portPty.slave()}), RelayBoard::Threading::Inline)
     , m_bareDevice(m_barePty.slave().toLocal8Bit())
-{ }
+{
+    // Told only when the outcome changes, so the last one told is every later frame's.
+    QObject::connect(&m_board, &RelayBoard::frameWritten, &m_board,
+        [this](quint16, RelayBoard::Frame, const LinkError &error) { m_lastError = error; });
+}
 
 QString FrameCost::prepare()
 {
@@ -110,9 +116,11 @@ bool FrameCost::writeFrame(Kind kind, quint8 outputs)
 {
     switch (kind) {
     case Kind::WriteRelays:
-        return !RelayBoard::writeFrame(m_port, statesOf(outputs)).failed();
+        m_board.write(statesOf(outputs));
+        return !m_lastError.failed();
     case Kind::WriteAllOff:
-        return !RelayBoard::writeFrame(m_port, RelayStates()).failed();
+        m_board.write(RelayStates(), RelayBoard::Frame::AllOff);
+        return !m_lastError.failed();
     case Kind::BareLoop:
     case Kind::BareLoopZeros:
         return bareFrame(outputs);
