@@ -2,6 +2,7 @@
 
 #include "TraceLog.h"
 #include "TtyPort.h"
+#include "UnclaimedPseudoTerminal.h"
 #include "VirtualBoard.h"
 
 #include <QTemporaryDir>
@@ -56,8 +57,9 @@ QStringList boardEvents(const TraceLog &trace, const QString &device)
 } // namespace
 
 FrameCost::FrameCost()
-    : m_board(
-        std::make_unique<TtyPort>(QStringList {m_portPty.slave()}), RelayBoard::Threading::Inline)
+    : m_portPty(std::move(unclaimedPseudoTerminals(1).front()))
+    , m_board(std::make_unique<TtyPort>(QStringList {m_portPty->slave()}),
+          RelayBoard::Threading::Inline)
     , m_bareDevice(m_barePty.slave().toLocal8Bit())
 {
     // Told only when the outcome changes, so the last one told is every later frame's.
@@ -67,7 +69,7 @@ FrameCost::FrameCost()
 
 QString FrameCost::prepare()
 {
-    if (!m_portPty.isValid() || !m_barePty.isValid())
+    if (!m_portPty->isValid() || !m_barePty.isValid())
         return QStringLiteral("no pseudo-terminal");
     // The bare loop sets the line up once, as the serial component does at every opening:
     // 9600 baud, 8N1, raw, no flow control. HUPCL stays, as a serial port has it.
@@ -130,7 +132,7 @@ bool FrameCost::writeFrame(Kind kind, quint8 outputs)
 
 QString FrameCost::boardDevice(Kind kind) const
 {
-    return kind == Kind::WriteRelays || kind == Kind::WriteAllOff ? m_portPty.slave()
+    return kind == Kind::WriteRelays || kind == Kind::WriteAllOff ? m_portPty->slave()
                                                                   : m_barePty.slave();
 }
 
@@ -147,15 +149,15 @@ QString FrameCost::compareWire(int frames)
     writeFrame(Kind::WriteAllOff, 0);
     writeFrame(Kind::BareLoopZeros, 0);
     VirtualBoard::control(QStringLiteral("trace"));
-    m_portPty.received();
+    m_portPty->received();
     m_barePty.received();
 
     const TraceLog trace(tracePath);
-    const QStringList port = boardEvents(trace, m_portPty.slave());
+    const QStringList port = boardEvents(trace, m_portPty->slave());
     const QStringList bare = boardEvents(trace, m_barePty.slave());
-    if (trace.latches(m_portPty.slave()).size() != frames + 1)
+    if (trace.latches(m_portPty->slave()).size() != frames + 1)
         return QStringLiteral("the serial component latched %1 of %2 frames")
-            .arg(trace.latches(m_portPty.slave()).size())
+            .arg(trace.latches(m_portPty->slave()).size())
             .arg(frames + 1);
     for (int i = 0; i < std::min(port.size(), bare.size()); ++i)
         if (port[i] != bare[i])
@@ -212,7 +214,7 @@ QList<FrameCost::Figures> FrameCost::measure(int framesPerKind)
             f.latched += board.latches - latchesBefore;
             f.wrongOutputs += board.outputs == last ? 0 : 1;
         }
-        m_portPty.received();
+        m_portPty->received();
         m_barePty.received();
         written += block;
     }

@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 // What a relay frame costs as the program writes it, through the frame writer and the serial
 // component, next to the same frame written by a bare loop of system calls: time, calls, and
 // whether the board latched what was written. Each side has its own pseudo-terminal with the
@@ -49,7 +51,7 @@ private:
     bool bareFrame(quint8 outputs);
     QString boardDevice(Kind kind) const;
 
-    PseudoTerminal m_portPty;
+    const std::unique_ptr<PseudoTerminal> m_portPty;
     PseudoTerminal m_barePty;
     // Frames written on the calling thread, claim included; the claim goes with the board, before
     // the pseudo-terminal, so that a later run that gets the same device is not refused.

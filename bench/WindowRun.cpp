@@ -10,6 +10,7 @@
 #include "Spread.h"
 #include "TraceLog.h"
 #include "TtyPort.h"
+#include "UnclaimedPseudoTerminal.h"
 #include "VirtualBoard.h"
 
 #include <QApplication>
@@ -26,6 +27,7 @@
 #include <cstdio>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <random>
 #include <sys/resource.h>
 #include <vector>
@@ -357,8 +359,8 @@ int WindowRun::run(
     const QString tracePath = dir.filePath(QStringLiteral("run.trace"));
     VirtualBoard::control(QStringLiteral("trace ") + tracePath);
 
-    std::array<PseudoTerminal, 2> ptys;
-    const QString device = ptys[0].slave();
+    const std::vector<std::unique_ptr<PseudoTerminal>> ptys = unclaimedPseudoTerminals(2);
+    const QString device = ptys[0]->slave();
     const bool slowAdapter = mode == Mode::Clicks || mode == Mode::Hang;
     if (slowAdapter)
         VirtualBoard::control(
@@ -370,7 +372,7 @@ int WindowRun::run(
     if (mode == Mode::Latency)
         clock = [&fastClock] { return fastClock.now(); };
     RelayBoard board(
-        std::make_unique<TtyPort>(QStringList {ptys[0].slave(), ptys[1].slave()}), threading);
+        std::make_unique<TtyPort>(QStringList {ptys[0]->slave(), ptys[1]->slave()}), threading);
     Module1 store;
     ChannelControl channels(board, store);
     ScheduleClock scheduleClock(channels, clock);
