@@ -3,13 +3,22 @@
 #include <QString>
 #include <QStringList>
 
-// What the program is started with: the command line, and for what it leaves open the settings
-// file relvoog/relvoog.conf in the user's configuration folder. With neither, ports 1 and 2 are
-// the platform's first two serial ports, and nothing is restored.
+// What the window program or the service is started with: the command line, and for what it
+// leaves open a settings file, by default relvoog/relvoog.conf in the user's configuration
+// folder. With neither, ports 1 and 2 are the platform's first two serial ports, and the window
+// program restores nothing.
 class StartOptions
 {
 public:
+    enum class Program {
+        Window,
+        // No one is there to set the channels again after a restart, so it always restores them;
+        // it serves on a bus, and cannot run on a settings file it cannot read.
+        Service,
+    };
     enum class Action { Run, ShowHelp, ShowVersion, Refuse };
+
+    explicit StartOptions(Program program = Program::Window);
 
     // arguments[0] is the program. What to print for ShowHelp, ShowVersion and Refuse is in
     // message().
@@ -19,6 +28,10 @@ public:
     QStringList devices() const { return m_devices; }
     // Resume the channels as they were, and remember every change.
     bool restore() const { return m_restore; }
+    // Where they are remembered.
+    QString statePath() const { return m_statePath; }
+    // The service's bus: the system bus rather than the user's session bus.
+    bool systemBus() const { return m_systemBus; }
     QString message() const { return m_message; }
     // Why the settings file was not used, if it exists and could not be read.
     QString settingsProblem() const { return m_settingsProblem; }
@@ -26,8 +39,13 @@ public:
     static QString settingsPath();
 
 private:
+    QString defaultStatePath() const;
+
+    Program m_program;
     QStringList m_devices;
     bool m_restore = false;
+    QString m_statePath;
+    bool m_systemBus = false;
     QString m_message;
     QString m_settingsProblem;
 };

@@ -1,0 +1,117 @@
+#include "ChannelControl.h"
+#include "Module1.h"
+#include "RelayBoard.h"
+#include "Relvoog1.h"
+#include "Relvoog1Adaptor.h"
+#include "RememberedState.h"
+#include "ScheduleClock.h"
+#include "StartOptions.h"
+#include "TerminationSignals.h"
+#include "TtyPort.h"
+
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QLoggingCategory>
+
+#include <cstdio>
+
+Q_LOGGING_CATEGORY(lcService, "relvoog.service")
+
+namespace {
+constexpr std::chrono::milliseconds kQuitWait {2000};
+
+// Besides 0, a clean stop, and 2, options or a settings file it cannot run on.
+constexpr int kBoardDriven = 3;
+constexpr int kBusRefused = 4;
+
+int print(std::FILE *stream, const QString &text, int status)
+{
+    std::fprintf(stream, "%s\n", qPrintable(text));
+    return status;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    StartOptions options(StartOptions::Program::Service);
+    switch (options.parse(arguments, TtyPort::defaultDevices())) {
+    case StartOptions::Action::ShowHelp:
+    case StartOptions::Action::ShowVersion:
+        return print(stdout, options.message(), 0);
+    case StartOptions::Action::Refuse:
+        return print(stderr, options.message(), 2);
+    case StartOptions::Action::Run:
+        break;
+    }
+
+    QCoreApplication app(argc, argv);
+    TerminationSignals terminations;
+    QObject::connect(&terminations, &TerminationSignals::received, &app, [] {
+        qCInfo(lcService) << "stopping";
+        QCoreApplication::exit(0);
+    });
+
+    // Declared in the order they depend on each other, so that each outlives its users.
+    RelayBoard board(std::make_unique<TtyPort>(options.devices()));
+    // A window program or another service on the same board would make its relays chatter, and
+    // this one's all-off would wipe its outputs; so this one goes before it writes anything.
+    const LinkError claim = board.setPortNumber(1);
+    if (claim.failed()) {
+        qCCritical(lcService).noquote() << claim.text;
+        return kBoardDriven;
+    }
+    const QString busName
+        = options.systemBus() ? QStringLiteral("system bus") : QStringLiteral("session bus");
+    QDBusConnection bus
+        = options.systemBus() ? QDBusConnection::systemBus() : QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        qCCritical(lcService).noquote()
+            << "cannot reach the" << busName << "-" << bus.lastError().message();
+        return kBusRefused;
+    }
+    Module1 store;
+    ChannelControl channels(board, store);
+    ScheduleClock clock(channels);
+    new Relvoog1Adaptor(channels, bus);
+    // Calls are answered from the event loop on, once the channels are loaded or restored.
+    if (!bus.registerObject(Relvoog1::kPath, &channels)
+        || !bus.registerService(Relvoog1::kService)) {
+        const uint holder = bus.interface()->servicePid(Relvoog1::kService);
+        qCCritical(lcService).noquote()
+            << Relvoog1::kService << "cannot be had on the" << busName << "-"
+            << (holder ? QStringLiteral("relvoogd (process %1) serves there already").arg(holder)
+                       : bus.lastError().message());
+        return kBusRefused;
+    }
+    qCInfo(lcService).noquote() << "relvoogd" << RELVOOG_VERSION << "on the" << busName
+                                << "- port 1" << options.devices().value(0) << "- port 2"
+                                << options.devices().value(1) << "- state" << options.statePath();
+    QObject::connect(&channels, &ChannelControl::portChanged, &app,
+        [&channels, shown = quint16(0)](quint16 port) mutable {
+            if (port != shown)
+                qCInfo(lcService).noquote() << "port" << port << "in use:" << channels.device(port);
+            shown = port;
+        });
+
+    // The all-off frame is the first the board gets; the tick starts with the event loop. With
+    // no one there to set the channels again after a restart, they are always resumed.
+    channels.load();
+    RememberedState memory(options.statePath());
+    QString problem;
+    if (const auto snapshot = memory.load(&problem)) {
+        channels.restore(*snapshot, QDateTime::currentDateTime());
+        qCInfo(lcService).noquote() << "resumed the channels from" << options.statePath();
+    } else if (!problem.isEmpty()) {
+        qCWarning(lcService).noquote() << "nothing restored:" << problem;
+    }
+    channels.attachMemory(memory);
+    clock.start();
+    const int status = app.exec();
+    // The frame under way completes, so the board latches whole states; an adapter that does
+    // not answer by then is left to the kernel.
+    board.stop(kQuitWait);
+    return status;
+}
