@@ -32,6 +32,7 @@ private slots:
     void commands();
     void monitor_data();
     void monitor();
+    void supersededPortChange();
     void restart_data();
     void restart();
     void refusedStart_data();
@@ -70,6 +71,7 @@ void tst_Relvoogd::initTestCase()
 void tst_Relvoogd::cleanup()
 {
     stopService(m_service);
+    m_service.setProcessEnvironment(QProcessEnvironment());
     QFile::remove(m_folder.filePath(QStringLiteral("state.conf")));
     QFile::remove(m_folder.filePath(QStringLiteral("live")));
     for (PseudoTerminal &pty : m_ptys)
@@ -267,6 +269,29 @@ void tst_Relvoogd::monitor()
     QVERIFY(monitor.waitForFinished(5000));
 }
 
+void tst_Relvoogd::supersededPortChange()
+{
+    // Port 2's adapter takes its time to open, so that a second change comes during the trial.
+    QProcessEnvironment environment = serviceEnvironment();
+    environment.insert(QStringLiteral("VIRTUALBOARD_FAULTS"),
+        m_ptys[1].slave() + QStringLiteral(" delay 0 300000"));
+    m_service.setProcessEnvironment(environment);
+    startService(m_service);
+    QProcess first;
+    first.setProcessEnvironment(m_bus.environment());
+    first.start(QStringLiteral(RELVOOGCTL), {QStringLiteral("port"), QStringLiteral("2")});
+    QTRY_VERIFY(m_service.peek(m_service.bytesAvailable()).contains("ChangePort(2)"));
+    QCOMPARE(ctl(QStringLiteral("port 1")), 0);
+    // Told at once, rather than left to wait for a trial that will never finish.
+    QVERIFY(first.waitForFinished(1000));
+    QCOMPARE(first.exitCode(), 1);
+    QVERIFY(first.readAllStandardError().contains("A newer port change took this one's place."));
+    QString status;
+    QCOMPARE(ctl(QStringLiteral("status"), &status), 0);
+    QVERIFY2(
+        status.contains(QStringLiteral("port 1     ") + m_ptys[0].slave()), qPrintable(status));
+}
+
 void tst_Relvoogd::restart_data()
 {
     QTest::addColumn<int>("signal");
@@ -292,6 +317,13 @@ void tst_Relvoogd::restart()
         QCOMPARE(ctl(command), 0);
     // Automatic, channel 5 keeps its state until the tick meets one of its times.
     QTRY_COMPARE(latched(2), QStringLiteral("00000100"));
+    // The journal tells who asked for what.
+    const QRegularExpression logged(
+        QStringLiteral(R"(SetAutomatic\(5, true\) from :1\.\d+ \(uid %1, pid \d+\)\n)")
+            .arg(::getuid()));
+    QString log;
+    QTRY_VERIFY(
+        logged.match(log += QString::fromLocal8Bit(m_service.readAllStandardError())).hasMatch());
 
     stopService(m_service, signal);
     QCOMPARE(m_service.exitStatus(), QProcess::NormalExit);
