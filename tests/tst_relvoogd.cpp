@@ -72,8 +72,11 @@ void tst_Relvoogd::cleanup()
 {
     stopService(m_service);
     m_service.setProcessEnvironment(QProcessEnvironment());
-    QFile::remove(m_folder.filePath(QStringLiteral("state.conf")));
-    QFile::remove(m_folder.filePath(QStringLiteral("live")));
+    // Each case starts with no remembered state, no settings and no live lines.
+    const QDir folder(m_folder.path());
+    for (const QFileInfo &entry : folder.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot))
+        entry.isDir() ? QDir(entry.filePath()).removeRecursively()
+                      : QFile::remove(entry.filePath());
     for (PseudoTerminal &pty : m_ptys)
         pty.received();
 }
@@ -88,6 +91,8 @@ QProcessEnvironment tst_Relvoogd::serviceEnvironment() const
     environment.insert(QStringLiteral("LD_PRELOAD"), VirtualBoard::libraryPath());
     // A sanitized service has its runtime loaded after the board; that is fine here.
     environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("verify_asan_link_order=0"));
+    // Where a system service's unit has systemd keep its state.
+    environment.insert(QStringLiteral("STATE_DIRECTORY"), m_folder.path());
     environment.insert(
         QStringLiteral("VIRTUALBOARD_LIVE"), m_folder.filePath(QStringLiteral("live")));
     environment.insert(QStringLiteral("VIRTUALBOARD_LIVE_CHANGES"), QStringLiteral("1"));
@@ -107,11 +112,7 @@ void tst_Relvoogd::startService(
         service.setProcessEnvironment(serviceEnvironment());
     // What it logs tells when it serves.
     service.setReadChannel(QProcess::StandardError);
-    service.start(QStringLiteral(RELVOOGD),
-        ports(firstPty)
-            + QStringList {QStringLiteral("--state"),
-                m_folder.filePath(QStringLiteral("state.conf"))}
-            + arguments);
+    service.start(QStringLiteral(RELVOOGD), ports(firstPty) + arguments);
     QVERIFY(service.waitForStarted());
     if (serves)
         QTRY_VERIFY(
@@ -163,34 +164,55 @@ void tst_Relvoogd::commands_data()
     QTest::addColumn<QString>("said"); // by the last
     QTest::addColumn<int>("port");
     QTest::addColumn<QString>("word"); // that the port's board latches at the end
+    QTest::addColumn<QString>("fault"); // of the virtual board, "%2" for port 2's device
 
     const QString refusal = ChannelControl::kRefusal;
-    QTest::newRow("on") << "on 3" << 0 << "" << 1 << "00100000";
-    QTest::newRow("toggle") << "on 1; toggle 1; toggle 2" << 0 << "" << 1 << "01000000";
+    QTest::newRow("on") << "on 3" << 0 << "" << 1 << "00100000"
+                        << "";
+    QTest::newRow("off") << "on 3; on 4; off 3" << 0 << "" << 1 << "00010000"
+                         << "";
+    QTest::newRow("toggle") << "on 1; toggle 1; toggle 2" << 0 << "" << 1 << "01000000"
+                            << "";
     QTest::newRow("all-off ends automatic mode, keeps the times")
         << "times 2 07:00:00 08:00:00; auto 2; on 1; all-off; status" << 0
-        << "channel 2  off  manual     on 07:00:00  off 08:00:00" << 1 << "00000000";
+        << "channel 2  off  manual     on 07:00:00  off 08:00:00" << 1 << "00000000"
+        << "";
     QTest::newRow("times, then automatic mode")
         << "times 4 07:00:00 08:00:00; auto 4; status --json" << 0
         << R"({"automatic":true,"channel":4,"on":false,"switchOff":"08:00:00","switchOn":"07:00:00"})"
-        << 1 << "00000000";
+        << 1 << "00000000"
+        << "";
     QTest::newRow("by hand ends automatic mode")
         << "times 5 07:00:00 08:00:00; auto 5; on 5; status" << 0 << "channel 5  on   manual" << 1
-        << "00001000";
-    QTest::newRow("automatic without times") << "auto 4" << 1 << refusal << 1 << "00000000";
+        << "00001000"
+        << "";
+    QTest::newRow("automatic without times") << "auto 4" << 1 << refusal << 1 << "00000000"
+                                             << "";
     QTest::newRow("00:00:00 is no time")
-        << "times 4 00:00:00 08:00:00; auto 4" << 1 << refusal << 1 << "00000000";
-    QTest::newRow("channel 9") << "on 9" << 2 << "no channel 9" << 1 << "00000000";
-    QTest::newRow("channel 0") << "toggle 0" << 2 << "no channel 0" << 1 << "00000000";
+        << "times 4 00:00:00 08:00:00; auto 4" << 1 << refusal << 1 << "00000000"
+        << "";
+    QTest::newRow("channel 9") << "on 9" << 2 << "no channel 9" << 1 << "00000000"
+                               << "";
+    QTest::newRow("channel 0") << "toggle 0" << 2 << "no channel 0" << 1 << "00000000"
+                               << "";
     QTest::newRow("malformed time")
-        << "times 1 7:00:00 08:00:00" << 2 << "'7:00:00' is not a time of day" << 1 << "00000000";
+        << "times 1 7:00:00 08:00:00" << 2 << "'7:00:00' is not a time of day" << 1 << "00000000"
+        << "";
     QTest::newRow("hour 24") << "times 1 07:00:00 24:00:00" << 2
-                             << "'24:00:00' is not a time of day" << 1 << "00000000";
+                             << "'24:00:00' is not a time of day" << 1 << "00000000"
+                             << "";
     QTest::newRow("unknown command")
-        << "frobnicate 1" << 2 << "unknown command 'frobnicate'" << 1 << "00000000";
-    QTest::newRow("no channel") << "on" << 2 << "usage: relvoogctl on N" << 1 << "00000000";
-    QTest::newRow("port 2") << "port 2; on 6" << 0 << "" << 2 << "00000100";
-    QTest::newRow("port 3") << "port 3" << 2 << "no port 3" << 1 << "00000000";
+        << "frobnicate 1" << 2 << "unknown command 'frobnicate'" << 1 << "00000000"
+        << "";
+    QTest::newRow("no channel") << "on" << 2 << "usage: relvoogctl on N" << 1 << "00000000"
+                                << "";
+    QTest::newRow("port 2") << "port 2; on 6" << 0 << "" << 2 << "00000100"
+                            << "";
+    QTest::newRow("port 2 held by another program")
+        << "port 2" << 1 << "Device or resource busy" << 1 << "00000000"
+        << "%2 busy";
+    QTest::newRow("port 3") << "port 3" << 2 << "no port 3" << 1 << "00000000"
+                            << "";
 }
 
 void tst_Relvoogd::commands()
@@ -200,7 +222,12 @@ void tst_Relvoogd::commands()
     QFETCH(QString, said);
     QFETCH(int, port);
     QFETCH(QString, word);
+    QFETCH(QString, fault);
 
+    QProcessEnvironment environment = serviceEnvironment();
+    environment.insert(QStringLiteral("VIRTUALBOARD_FAULTS"),
+        QString(fault).replace(QStringLiteral("%2"), m_ptys[1].slave()));
+    m_service.setProcessEnvironment(environment);
     startService(m_service);
     const QStringList lines = commands.split(QStringLiteral("; "));
     QString answer;
@@ -295,22 +322,33 @@ void tst_Relvoogd::supersededPortChange()
 void tst_Relvoogd::restart_data()
 {
     QTest::addColumn<int>("signal");
+    // Where the channels are remembered: --state, systemd's STATE_DIRECTORY, or the user's own
+    // default.
+    QTest::addColumn<QString>("state");
 
-    QTest::newRow("SIGTERM") << SIGTERM;
-    QTest::newRow("SIGINT") << SIGINT;
-    QTest::newRow("SIGHUP") << SIGHUP;
+    QTest::newRow("SIGTERM, --state") << SIGTERM << "--state";
+    QTest::newRow("SIGINT, STATE_DIRECTORY") << SIGINT << "STATE_DIRECTORY";
+    QTest::newRow("SIGHUP, the user's state file") << SIGHUP << "";
 }
 
 void tst_Relvoogd::restart()
 {
     QFETCH(int, signal);
+    QFETCH(QString, state);
 
+    QProcessEnvironment environment = serviceEnvironment();
+    if (state.isEmpty())
+        environment.remove(QStringLiteral("STATE_DIRECTORY"));
+    m_service.setProcessEnvironment(environment);
+    const QString given = m_folder.filePath(QStringLiteral("given.conf"));
+    const QStringList arguments
+        = state == QLatin1String("--state") ? QStringList {state, given} : QStringList();
     // Channel 5's times put now between them, away from midnight, which is no time.
     const QTime now = QTime::currentTime();
     const auto time = [](QTime time) {
         return (time == QTime(0, 0) ? time.addSecs(1) : time).toString(QStringLiteral("HH:mm:ss"));
     };
-    startService(m_service);
+    startService(m_service, arguments);
     for (const QString &command :
         {QStringLiteral("times 5 %1 %2").arg(time(now.addSecs(-3600)), time(now.addSecs(3600))),
             QStringLiteral("auto 5"), QStringLiteral("on 6"), QStringLiteral("port 2")})
@@ -328,7 +366,11 @@ void tst_Relvoogd::restart()
     stopService(m_service, signal);
     QCOMPARE(m_service.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_service.exitCode(), 0);
-    startService(m_service);
+    if (!state.isEmpty())
+        QVERIFY(QFile::exists(state == QLatin1String("--state")
+                ? given
+                : m_folder.filePath(QStringLiteral("state.conf"))));
+    startService(m_service, arguments);
     // Resumed on port 2, with channel 5 in the state its times give for now.
     QTRY_COMPARE(latched(2), QStringLiteral("00001100"));
     QString status;
