@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 // relvoogd and relvoogctl as their users run them: on a D-Bus daemon of the test's own, with
@@ -112,6 +113,8 @@ void tst_Relvoogd::startService(
         service.setProcessEnvironment(serviceEnvironment());
     // What it logs tells when it serves.
     service.setReadChannel(QProcess::StandardError);
+    // A test that is killed takes it along, so that it holds no board or bus name afterwards.
+    service.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     service.start(QStringLiteral(RELVOOGD), ports(firstPty) + arguments);
     QVERIFY(service.waitForStarted());
     if (serves)
@@ -124,7 +127,12 @@ void tst_Relvoogd::stopService(QProcess &service, int signal)
     if (service.state() == QProcess::NotRunning)
         return;
     ::kill(pid_t(service.processId()), signal);
-    QVERIFY(service.waitForFinished(5000));
+    // One left running would hold its board and the bus name for the cases after it.
+    if (!service.waitForFinished(5000)) {
+        service.kill();
+        service.waitForFinished();
+        QFAIL("relvoogd did not end on its signal");
+    }
 }
 
 int tst_Relvoogd::ctl(const QString &commandLine, QString *said) const
@@ -279,12 +287,17 @@ void tst_Relvoogd::monitor()
     monitor.readAllStandardError();
     QByteArray output;
     int held = -1;
+    const auto letGo = qScopeGuard([&held] {
+        if (held >= 0)
+            ::close(held);
+    });
     for (int i = 0; i < steps.size(); ++i) {
         if (steps[i] == QLatin1String("hold")) {
             held = ::open(QFile::encodeName(m_ptys[0].slave()).constData(), O_RDWR | O_NOCTTY);
             QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
         } else if (steps[i] == QLatin1String("let go")) {
             ::close(held);
+            held = -1;
         } else {
             QCOMPARE(ctl(steps[i]), 0);
         }

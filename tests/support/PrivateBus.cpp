@@ -2,6 +2,10 @@
 
 #include <QFile>
 
+#include <csignal>
+
+#include <sys/prctl.h>
+
 namespace {
 // A session bus with nothing to activate: no servicedir, so an installed relvoogd is never
 // started on it.
@@ -31,6 +35,8 @@ PrivateBus::PrivateBus()
     m_daemon.setProcessEnvironment(environment());
     // It warns about limits it may not raise, which is no matter here.
     m_daemon.setStandardErrorFile(QProcess::nullDevice());
+    // Ends with whoever started it, even one that was killed.
+    m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_daemon.start(QStringLiteral("dbus-daemon"),
         {QStringLiteral("--config-file=") + configuration.fileName(), QStringLiteral("--nofork"),
             QStringLiteral("--print-address")});
