@@ -209,6 +209,9 @@ void tst_Relvoogd::commands_data()
     QTest::newRow("hour 24") << "times 1 07:00:00 24:00:00" << 2
                              << "'24:00:00' is not a time of day" << 1 << "00000000"
                              << "";
+    QTest::newRow("a time with a line in it")
+        << "times 1 07:00:00\nforged 08:00:00" << 2 << "is not a time of day" << 1 << "00000000"
+        << "";
     QTest::newRow("unknown command")
         << "frobnicate 1" << 2 << "unknown command 'frobnicate'" << 1 << "00000000"
         << "";
@@ -244,6 +247,10 @@ void tst_Relvoogd::commands()
     QCOMPARE(ctl(lines.constLast(), &answer), status);
     QVERIFY2(answer.contains(said), qPrintable(answer));
     QTRY_COMPARE(latched(port), word);
+    // Whatever a client sends, each line in the journal is the service's own.
+    stopService(m_service);
+    for (const QByteArray &line : m_service.readAllStandardError().split('\n'))
+        QVERIFY2(line.isEmpty() || line.startsWith("relvoog."), line.constData());
 }
 
 void tst_Relvoogd::monitor_data()

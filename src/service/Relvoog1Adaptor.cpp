@@ -5,6 +5,7 @@
 #include "Relvoog1.h"
 
 #include <QDBusReply>
+#include <QDebug>
 #include <QLoggingCategory>
 
 #include <optional>
@@ -32,6 +33,15 @@ std::optional<QTime> timeOfDay(const QString &text)
 QString onOff(bool on)
 {
     return on ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+// A client's text in quotes, with line breaks and other control characters escaped, so that it
+// cannot add lines of its own to the journal.
+QString quoted(const QString &text)
+{
+    QString result;
+    QDebug(&result).nospace() << text;
+    return result;
 }
 } // namespace
 
@@ -185,7 +195,9 @@ void Relvoog1Adaptor::SetTimes(
     if (refusal.name.isEmpty())
         m_channels.setTimes(channel, *on, *off);
     answer(message,
-        QStringLiteral("SetTimes(%1, \"%2\", \"%3\")").arg(channel).arg(switchOn, switchOff),
+        QStringLiteral("SetTimes(%1, %2, %3)")
+            .arg(channel)
+            .arg(quoted(switchOn), quoted(switchOff)),
         refusal);
 }
 

@@ -40,9 +40,9 @@ public:
     // How long the bus may take to say who sent a command.
     static constexpr std::chrono::milliseconds kCallerLookupLimit {500};
 
+public slots:
     // Each command takes the call's message last, which QtDBus passes and leaves out of the
     // interface: it names the sender, and lets a refusal or a late answer be sent.
-public slots:
     void Switch(int channel, bool on, const QDBusMessage &message);
     void Toggle(int channel, const QDBusMessage &message);
     void SetAutomatic(int channel, bool automatic, const QDBusMessage &message);
