@@ -7,18 +7,48 @@
 
 #include <cstdio>
 
+namespace {
+constexpr const char *kUsage
+    = "Usage: relvoog-bench [--frames | --slow | --service | --window MODE --spawned-ns 0]\n"
+      "Measures what a relay frame costs, how steady the tick is, how light the program and the\n"
+      "service run and how the window fares on a slow or a hanging adapter, each figure next to\n"
+      "its target, in about three minutes (bench/README.md explains the figures).\n"
+      "\n"
+      "  --frames    the frame cost alone\n"
+      "  --slow      the runs on a slow and a hanging adapter alone\n"
+      "  --service   relvoogd alone: idle beside a bare loop, its memory, relvoogctl to the latch\n"
+      "  --window MODE --spawned-ns 0\n"
+      "              one window run alone: MODE is idle, dialog, latency, clicks or hang, with\n"
+      "              -inline after it for frames written on the window's thread\n"
+      "  -h, --help  this text\n";
+
+bool is(const char *argument, const char *option)
+{
+    return qstrcmp(argument, option) == 0;
+}
+} // namespace
+
 int main(int argc, char *argv[])
 {
-    if (argc == 2 && qstrcmp(argv[1], Benchmark::kSpinOption) == 0)
+    if (argc == 2 && is(argv[1], Benchmark::kSpinOption))
         return Benchmark::spin();
-    if (argc == 2 && (qstrcmp(argv[1], "--help") == 0 || qstrcmp(argv[1], "-h") == 0)) {
-        std::printf("Usage: relvoog-bench [--frames | --slow | --service]\n"
-                    "Measures the frame, the window program and the service on the virtual "
-                    "board, and prints each figure next to its target (bench/README.md).\n"
-                    "  --frames   only the frame cost against a bare loop\n"
-                    "  --slow     only the window on a slow and on a hanging adapter\n"
-                    "  --service  only relvoogd: idle CPU, memory, relvoogctl to the latch\n");
+    const bool windowRun = argc == 5 && is(argv[1], Benchmark::kWindowOption)
+        && is(argv[3], Benchmark::kSpawnedOption);
+    const bool bareLoop = argc == 4 && is(argv[1], ServiceRun::kBareLoopOption);
+    Benchmark::Parts parts = Benchmark::Parts::All;
+    if (argc == 2 && is(argv[1], Benchmark::kFramesOption)) {
+        parts = Benchmark::Parts::FramesOnly;
+    } else if (argc == 2 && is(argv[1], Benchmark::kSlowOption)) {
+        parts = Benchmark::Parts::SlowAdapterOnly;
+    } else if (argc == 2 && is(argv[1], Benchmark::kServiceOption)) {
+        parts = Benchmark::Parts::ServiceOnly;
+    } else if (argc == 2 && (is(argv[1], "--help") || is(argv[1], "-h"))) {
+        std::fputs(kUsage, stdout);
         return 0;
+    } else if (argc != 1 && !windowRun && !bareLoop) {
+        // A mistyped option would otherwise start the whole two and a half minutes.
+        std::fputs(kUsage, stderr);
+        return 2;
     }
 
     // Started without the virtual board, the benchmark starts itself again with it preloaded.
@@ -29,24 +59,16 @@ int main(int argc, char *argv[])
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    if (argc == 5 && qstrcmp(argv[1], Benchmark::kWindowOption) == 0
-        && qstrcmp(argv[3], Benchmark::kSpawnedOption) == 0) {
+    if (windowRun) {
         WindowRun::Mode mode;
         RelayBoard::Threading threading;
         if (!WindowRun::parseMode(QString::fromLocal8Bit(argv[2]), &mode, &threading))
             return 2;
         return WindowRun::run(argc, argv, mode, threading, QByteArray(argv[4]).toLongLong());
     }
-    if (argc == 4 && qstrcmp(argv[1], ServiceRun::kBareLoopOption) == 0)
+    if (bareLoop)
         return ServiceRun::bareLoop(argv[2], QByteArray(argv[3]).toInt());
 
     QCoreApplication app(argc, argv);
-    Benchmark::Parts parts = Benchmark::Parts::All;
-    if (argc == 2 && qstrcmp(argv[1], Benchmark::kFramesOption) == 0)
-        parts = Benchmark::Parts::FramesOnly;
-    else if (argc == 2 && qstrcmp(argv[1], Benchmark::kSlowOption) == 0)
-        parts = Benchmark::Parts::SlowAdapterOnly;
-    else if (argc == 2 && qstrcmp(argv[1], Benchmark::kServiceOption) == 0)
-        parts = Benchmark::Parts::ServiceOnly;
     return Benchmark().run(parts);
 }

@@ -188,7 +188,7 @@ void tst_ChannelControl::allOff()
 
     if (!unusable.isEmpty() || startPort > 2)
         QTest::ignoreMessage(
-            QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
+            QtWarningMsg, QRegularExpression(QStringLiteral("kirjutamine ebaõnnestus")));
     rig.channels.allOff();
 
     QCOMPARE(rig.board.portNumber(), endPort);
@@ -214,7 +214,8 @@ void tst_ChannelControl::allOffWhileFramesFail()
     // Each all-off is told all the same, and moves as the start did.
     ChannelRig rig;
     rig.port.unusablePorts << 1 << 2;
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
+    QTest::ignoreMessage(
+        QtWarningMsg, QRegularExpression(QStringLiteral("kirjutamine ebaõnnestus")));
     rig.channels.load();
     rig.clock.tick();
     QCOMPARE(rig.board.portNumber(), quint16(2));
@@ -283,6 +284,11 @@ void tst_ChannelControl::remembered_data()
     });
     QTest::newRow("times") << Command(
         [](ChannelRig &r) { r.channels.setTimes(3, QTime(8, 0), QTime()); });
+    // It stays automatic, switching at midnight, and a restart must be able to resume that.
+    QTest::newRow("an automatic channel's time taken away") << Command([](ChannelRig &r) {
+        r.enterAutomatic(3, QTime(8, 0), QTime(9, 0));
+        r.channels.setTimes(3, QTime(8, 0), QTime());
+    });
     QTest::newRow("a change of port alone") << Command([](ChannelRig &r) {
         r.channels.changePort(2);
         QTest::qWait(0);

@@ -8,9 +8,10 @@
 
 #include <csignal>
 
-// The program as its users start it: its options, a second copy on the same board, and the
-// signals that end it. Its ports are always given, on pseudo-terminals, and its settings folder
-// is empty, so that it never reaches a machine's serial port.
+// The program as its users start it: its options, a damaged remembered state, a second copy on
+// the same board, and the signals that end it. Its ports are always given, on pseudo-terminals,
+// and its settings and state folders are its own, so that it never reaches a machine's serial
+// port nor another run's files.
 class tst_Relvoog : public QObject
 {
     Q_OBJECT
@@ -18,26 +19,36 @@ class tst_Relvoog : public QObject
 private slots:
     void options_data();
     void options();
+    void damagedState_data();
+    void damagedState();
     void secondCopy_data();
     void secondCopy();
     void quitDuringAFrame_data();
     void quitDuringAFrame();
 
 private:
-    // faults: the virtual board's faults from the start, as VIRTUALBOARD_FAULTS takes them.
-    void start(QProcess &program, const QStringList &arguments, const QString &faults = {});
+    // faults: the virtual board's faults from the start, as VIRTUALBOARD_FAULTS takes them. The
+    // program speaks English, unless another locale is given.
+    void start(QProcess &program, const QStringList &arguments, const QString &faults = {},
+        const QString &locale = QStringLiteral("en_US.UTF-8"));
 
     PseudoTerminal m_ports[3];
-    QTemporaryDir m_config;
+    QTemporaryDir m_home;
 };
 
-void tst_Relvoog::start(QProcess &program, const QStringList &arguments, const QString &faults)
+void tst_Relvoog::start(
+    QProcess &program, const QStringList &arguments, const QString &faults, const QString &locale)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (!faults.isEmpty())
         environment.insert(QStringLiteral("VIRTUALBOARD_FAULTS"), faults);
+    for (const char *name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+        environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("LANG"), locale);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
+    environment.insert(
+        QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), m_home.filePath(QStringLiteral("state")));
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(RELVOOG_PROGRAM), arguments);
     QVERIFY(program.waitForStarted());
@@ -45,38 +56,107 @@ void tst_Relvoog::start(QProcess &program, const QStringList &arguments, const Q
 
 void tst_Relvoog::options_data()
 {
-    QTest::addColumn<QStringList>("arguments"); // after --port2 on a pseudo-terminal
+    QTest::addColumn<QStringList>("arguments"); // after both ports on pseudo-terminals
+    QTest::addColumn<QString>("locale");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("errors");
 
-    QTest::newRow("--help") << QStringList {QStringLiteral("--help")} << 0
-                            << QStringLiteral("--port1 <device>") << QString();
-    QTest::newRow("--version") << QStringList {QStringLiteral("--version")} << 0
+    const QString english = QStringLiteral("en_US.UTF-8");
+    const QString c = QStringLiteral("C");
+    QTest::newRow("--help") << QStringList {QStringLiteral("--help")} << english << 0
+                            << QStringLiteral("Usage: relvoog [options]") << QString();
+    QTest::newRow("--help in the C locale")
+        << QStringList {QStringLiteral("--help")} << c << 0
+        << QStringLiteral("Kasutamine: relvoog [võtmed]") << QString();
+    QTest::newRow("--language en in the C locale")
+        << QStringList {QStringLiteral("--language"), QStringLiteral("en"),
+               QStringLiteral("--help")}
+        << c << 0 << QStringLiteral("The device of port 1 (default") << QString();
+    QTest::newRow("--version") << QStringList {QStringLiteral("--version")} << english << 0
                                << QStringLiteral("relvoog " RELVOOG_VERSION) << QString();
-    QTest::newRow("unknown option") << QStringList {QStringLiteral("--prot1")} << 2 << QString()
-                                    << QStringLiteral("Unknown option 'prot1'.");
-    QTest::newRow("missing value") << QStringList {QStringLiteral("--port1")} << 2 << QString()
-                                   << QStringLiteral("Missing value after '--port1'.");
+    QTest::newRow("unknown option") << QStringList {QStringLiteral("--prot1")} << english << 2
+                                    << QString() << QStringLiteral("Unknown option 'prot1'.");
+    QTest::newRow("unknown option in the C locale")
+        << QStringList {QStringLiteral("--prot1")} << c << 2 << QString()
+        << QStringLiteral("Tundmatu võti 'prot1'.");
+    QTest::newRow("missing value") << QStringList {QStringLiteral("--port1")} << english << 2
+                                   << QString() << QStringLiteral("Missing value after '--port1'.");
+    QTest::newRow("--help-all") << QStringList {QStringLiteral("--help-all")} << english << 2
+                                << QString() << QStringLiteral("Unknown option 'help-all'.");
+    QTest::newRow("--config that is not there")
+        << QStringList {QStringLiteral("--config"), QStringLiteral("/nonexistent/relvoog.conf")}
+        << english << 2 << QString() << QStringLiteral("/nonexistent/relvoog.conf does not exist");
+    QTest::newRow("a language not there")
+        << QStringList {QStringLiteral("--language"), QStringLiteral("de")} << english << 2
+        << QString() << QStringLiteral("The language must be et or en, not 'de'.");
 }
 
 void tst_Relvoog::options()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QString, locale);
     QFETCH(int, status);
     QFETCH(QString, output);
     QFETCH(QString, errors);
 
+    OpenWatch port1(m_ports[0].slave());
     OpenWatch port2(m_ports[1].slave());
     QProcess program;
-    start(program, QStringList {QStringLiteral("--port2"), m_ports[1].slave()} + arguments);
+    start(program,
+        QStringList {QStringLiteral("--port1"), m_ports[0].slave(), QStringLiteral("--port2"),
+            m_ports[1].slave()}
+            + arguments,
+        {}, locale);
     // A window would keep it running.
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), status);
     QVERIFY(QString::fromLocal8Bit(program.readAllStandardOutput()).contains(output));
     QVERIFY(QString::fromLocal8Bit(program.readAllStandardError()).contains(errors));
-    QCOMPARE(port2.openings(), 0);
+    QCOMPARE(port1.openings() + port2.openings(), 0);
+}
+
+void tst_Relvoog::damagedState_data()
+{
+    QTest::addColumn<bool>("stateOption"); // --state names the file
+
+    QTest::newRow("the file of port 1's device") << false;
+    QTest::newRow("--state") << true;
+}
+
+void tst_Relvoog::damagedState()
+{
+    QFETCH(bool, stateOption);
+
+    const QString device = m_ports[0].slave();
+    // /dev/pts/N, as the state folder names it.
+    const QString path = m_home.filePath(stateOption ? QStringLiteral("mine.conf")
+                                                     : QStringLiteral("state/relvoog/pts%2F")
+                + QFileInfo(device).fileName() + QStringLiteral(".conf"));
+    const QString kept = path + QStringLiteral(".damaged");
+    const QByteArray damaged("[channel1]\non=07:00:00\n");
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(damaged) == damaged.size());
+    file.close();
+    QStringList arguments {QStringLiteral("--port1"), device, QStringLiteral("--port2"),
+        m_ports[1].slave(), QStringLiteral("--restore")};
+    if (stateOption)
+        arguments << QStringLiteral("--state") << path;
+
+    QProcess program;
+    start(program, arguments);
+    // Told where the copy is, which holds what the file held; the new file is the program's.
+    QByteArray errors;
+    QTRY_VERIFY((errors += program.readAllStandardError()).contains(kept.toLocal8Bit()));
+    QTRY_VERIFY(QFileInfo::exists(path));
+    QFile copy(kept);
+    QVERIFY(copy.open(QIODevice::ReadOnly));
+    QCOMPARE(copy.readAll(), damaged);
+    ::kill(pid_t(program.processId()), SIGTERM);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitCode(), 0);
 }
 
 void tst_Relvoog::secondCopy_data()

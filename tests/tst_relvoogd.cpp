@@ -1,4 +1,5 @@
 #include "ChannelControl.h"
+#include "LanguageChoice.h"
 #include "OpenWatch.h"
 #include "PrivateBus.h"
 #include "PseudoTerminal.h"
@@ -44,6 +45,8 @@ private slots:
     void neededLibraries();
 
 private:
+    // The test's bus, and English.
+    QProcessEnvironment environment() const;
     QProcessEnvironment serviceEnvironment() const;
     // Starts relvoogd on the given ports and, unless it is expected to refuse, waits until it
     // serves.
@@ -56,6 +59,8 @@ private:
     QString latched(int port) const;
     QStringList ports(int first) const;
 
+    // So that the program's texts read here are the English the programs speak.
+    const LanguageChoice m_english {LanguageChoice::Language::English};
     PrivateBus m_bus;
     PseudoTerminal m_ptys[4];
     QTemporaryDir m_folder;
@@ -82,9 +87,18 @@ void tst_Relvoogd::cleanup()
         pty.received();
 }
 
-QProcessEnvironment tst_Relvoogd::serviceEnvironment() const
+QProcessEnvironment tst_Relvoogd::environment() const
 {
     QProcessEnvironment environment = m_bus.environment();
+    for (const char *name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+        environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
+    return environment;
+}
+
+QProcessEnvironment tst_Relvoogd::serviceEnvironment() const
+{
+    QProcessEnvironment environment = this->environment();
     environment.insert(
         QStringLiteral("XDG_CONFIG_HOME"), m_folder.filePath(QStringLiteral("config")));
     environment.insert(
@@ -119,7 +133,7 @@ void tst_Relvoogd::startService(
     QVERIFY(service.waitForStarted());
     if (serves)
         QTRY_VERIFY(
-            service.peek(service.bytesAvailable()).contains("relvoogd " RELVOOG_VERSION " on"));
+            service.peek(service.bytesAvailable()).contains("relvoogd " RELVOOG_VERSION " runs"));
 }
 
 void tst_Relvoogd::stopService(QProcess &service, int signal)
@@ -138,7 +152,7 @@ void tst_Relvoogd::stopService(QProcess &service, int signal)
 int tst_Relvoogd::ctl(const QString &commandLine, QString *said) const
 {
     QProcess client;
-    client.setProcessEnvironment(m_bus.environment());
+    client.setProcessEnvironment(environment());
     client.start(QStringLiteral(RELVOOGCTL), commandLine.split(QLatin1Char(' ')));
     // No answer in time is a status of its own, well within this.
     if (!client.waitForFinished(10000))
@@ -174,7 +188,7 @@ void tst_Relvoogd::commands_data()
     QTest::addColumn<QString>("word"); // that the port's board latches at the end
     QTest::addColumn<QString>("fault"); // of the virtual board, "%2" for port 2's device
 
-    const QString refusal = ChannelControl::kRefusal;
+    const QString refusal = ChannelControl::refusalText();
     QTest::newRow("on") << "on 3" << 0 << "" << 1 << "00100000"
                         << "";
     QTest::newRow("off") << "on 3; on 4; off 3" << 0 << "" << 1 << "00010000"
@@ -213,9 +227,9 @@ void tst_Relvoogd::commands_data()
         << "times 1 07:00:00\nforged 08:00:00" << 2 << "is not a time of day" << 1 << "00000000"
         << "";
     QTest::newRow("unknown command")
-        << "frobnicate 1" << 2 << "unknown command 'frobnicate'" << 1 << "00000000"
+        << "frobnicate 1" << 2 << "Unknown command 'frobnicate'" << 1 << "00000000"
         << "";
-    QTest::newRow("no channel") << "on" << 2 << "usage: relvoogctl on N" << 1 << "00000000"
+    QTest::newRow("no channel") << "on" << 2 << "Usage: relvoogctl on N" << 1 << "00000000"
                                 << "";
     QTest::newRow("port 2") << "port 2; on 6" << 0 << "" << 2 << "00000100"
                             << "";
@@ -286,11 +300,11 @@ void tst_Relvoogd::monitor()
 
     startService(m_service);
     QProcess monitor;
-    monitor.setProcessEnvironment(m_bus.environment());
+    monitor.setProcessEnvironment(environment());
     monitor.setReadChannel(QProcess::StandardError);
     monitor.start(QStringLiteral(RELVOOGCTL),
         (QStringLiteral("monitor ") + options).split(QLatin1Char(' '), Qt::SkipEmptyParts));
-    QTRY_VERIFY(monitor.peek(monitor.bytesAvailable()).contains("following relvoogd"));
+    QTRY_VERIFY(monitor.peek(monitor.bytesAvailable()).contains("Following relvoogd"));
     monitor.readAllStandardError();
     QByteArray output;
     int held = -1;
@@ -325,7 +339,7 @@ void tst_Relvoogd::supersededPortChange()
     m_service.setProcessEnvironment(environment);
     startService(m_service);
     QProcess first;
-    first.setProcessEnvironment(m_bus.environment());
+    first.setProcessEnvironment(this->environment());
     first.start(QStringLiteral(RELVOOGCTL), {QStringLiteral("port"), QStringLiteral("2")});
     QTRY_VERIFY(m_service.peek(m_service.bytesAvailable()).contains("ChangePort(2)"));
     QCOMPARE(ctl(QStringLiteral("port 1")), 0);
@@ -409,11 +423,11 @@ void tst_Relvoogd::refusedStart_data()
     QTest::newRow("the same board") << 1 << ""
                                     << "" << 3 << "driven by another copy";
     QTest::newRow("another board, the same bus") << 2 << ""
-                                                 << "" << 4 << "serves there already";
+                                                 << "" << 4 << "relvoogd (process ";
     QTest::newRow("settings that cannot be read") << 0 << "--config"
                                                   << "" << 2 << "unreadable.conf cannot be read";
     QTest::newRow("no bus") << 0 << ""
-                            << "unix:path=%1" << 4 << "cannot reach the session bus";
+                            << "unix:path=%1" << 4 << "Cannot reach the session bus";
 }
 
 void tst_Relvoogd::refusedStart()
@@ -461,7 +475,7 @@ void tst_Relvoogd::unreachable_data()
     QTest::newRow("no service") << "on 1" << true << "relvoogd is not running on the session bus";
     QTest::newRow("monitor, no service")
         << "monitor" << true << "relvoogd is not running on the session bus";
-    QTest::newRow("no bus") << "status" << false << "cannot reach the session bus";
+    QTest::newRow("no bus") << "status" << false << "Cannot reach the session bus";
 }
 
 void tst_Relvoogd::unreachable()
@@ -471,7 +485,7 @@ void tst_Relvoogd::unreachable()
     QFETCH(QString, told);
 
     QProcess client;
-    QProcessEnvironment environment = m_bus.environment();
+    QProcessEnvironment environment = this->environment();
     if (!busRunning)
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
             QStringLiteral("unix:path=") + m_folder.filePath(QStringLiteral("no-bus")));

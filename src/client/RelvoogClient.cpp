@@ -2,6 +2,7 @@
 
 #include "Monitor.h"
 #include "Relvoog1.h"
+#include "StatusWords.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
@@ -19,24 +20,24 @@ void printLine(std::FILE *stream, const QString &text)
     std::fprintf(stream, "%s\n", qPrintable(text));
 }
 
-QJsonValue jsonTime(const QString &time)
+QJsonValue jsonText(const QString &text)
 {
-    return time.isEmpty() ? QJsonValue() : QJsonValue(time);
-}
-
-QString shownTime(const QString &time)
-{
-    return time.isEmpty() ? QStringLiteral("--:--:--") : time;
+    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
 }
 } // namespace
 
 RelvoogClient::RelvoogClient(bool systemBus, bool json)
     : m_bus(systemBus ? QDBusConnection::systemBus() : QDBusConnection::sessionBus())
-    , m_busName(systemBus ? QStringLiteral("system bus") : QStringLiteral("session bus"))
+    , m_system(systemBus)
     , m_json(json)
     , m_service(Relvoog1::kService, Relvoog1::kPath, m_bus)
 {
     m_service.setTimeout(int(kReplyLimit.count()));
+}
+
+QString RelvoogClient::onTheBus() const
+{
+    return m_system ? tr("süsteemi siinil") : tr("seansi siinil");
 }
 
 int RelvoogClient::failure(const QDBusError &error) const
@@ -44,14 +45,15 @@ int RelvoogClient::failure(const QDBusError &error) const
     QString text = error.message();
     int status = Refused;
     if (!m_bus.isConnected()) {
-        text = QStringLiteral("cannot reach the %1: %2.")
-                   .arg(m_busName, m_bus.lastError().message());
+        text
+            = (m_system ? tr("Süsteemi siinile ei pääse: %1.") : tr("Seansi siinile ei pääse: %1."))
+                  .arg(m_bus.lastError().message());
         status = Unreachable;
     } else if (error.type() == QDBusError::ServiceUnknown) {
-        text = QStringLiteral("relvoogd is not running on the %1.").arg(m_busName);
+        text = tr("relvoogd ei tööta %1.").arg(onTheBus());
         status = Unreachable;
     } else if (error.type() == QDBusError::NoReply || error.type() == QDBusError::Timeout) {
-        text = QStringLiteral("relvoogd did not answer within %1 s.")
+        text = tr("relvoogd ei vastanud %1 s jooksul.")
                    .arg(std::chrono::duration<double>(kReplyLimit).count());
         status = Unreachable;
     } else if (error.name() == Relvoog1::kInvalidChannel || error.name() == Relvoog1::kInvalidTime
@@ -94,25 +96,22 @@ int RelvoogClient::status()
         for (int i = 0; i < on.size(); ++i)
             channels.append(QJsonObject {{QStringLiteral("channel"), i + 1},
                 {QStringLiteral("on"), on[i]}, {QStringLiteral("automatic"), automatic.value(i)},
-                {QStringLiteral("switchOn"), jsonTime(switchOn.value(i))},
-                {QStringLiteral("switchOff"), jsonTime(switchOff.value(i))}});
+                {QStringLiteral("switchOn"), jsonText(switchOn.value(i))},
+                {QStringLiteral("switchOff"), jsonText(switchOff.value(i))}});
         const QJsonObject status {{QStringLiteral("channels"), channels},
             {QStringLiteral("port"), int(port)}, {QStringLiteral("device"), device},
-            {QStringLiteral("failure"), failure.isEmpty() ? QJsonValue() : QJsonValue(failure)}};
+            {QStringLiteral("failure"), jsonText(failure)}};
         printLine(stdout, QString::fromUtf8(QJsonDocument(status).toJson(QJsonDocument::Compact)));
         return Done;
     }
     for (int i = 0; i < on.size(); ++i)
         printLine(stdout,
-            QStringLiteral("channel %1  %2  %3  on %4  off %5")
-                .arg(i + 1)
-                .arg(on[i] ? QStringLiteral("on ") : QStringLiteral("off"),
-                    automatic.value(i) ? QStringLiteral("automatic") : QStringLiteral("manual   "),
-                    shownTime(switchOn.value(i)), shownTime(switchOff.value(i))));
-    QString portLine = QStringLiteral("port %1     %2").arg(port).arg(device);
-    if (!failure.isEmpty())
-        portLine += QStringLiteral("  failing: ") + failure;
-    printLine(stdout, portLine);
+            StatusWords::status(
+                i + 1, on[i], automatic.value(i), switchOn.value(i), switchOff.value(i)));
+    printLine(stdout,
+        StatusWords::port(quint16(port),
+            failure.isEmpty() ? device
+                              : device + QStringLiteral("  ") + StatusWords::failing(failure)));
     return Done;
 }
 
@@ -128,6 +127,7 @@ int RelvoogClient::monitor()
     if (!running.value())
         return failure(QDBusError(QDBusError::ServiceUnknown, QString()));
     printLine(stderr,
-        QStringLiteral("relvoogctl: following relvoogd on the %1; Ctrl+C ends.").arg(m_busName));
+        QStringLiteral("relvoogctl: ")
+            + tr("Jälgin relvoogd'i %1; Ctrl+C lõpetab.").arg(onTheBus()));
     return QCoreApplication::exec();
 }

@@ -2,6 +2,7 @@
 
 #include "Relvoog1Proxy.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusPendingCall>
 
@@ -12,6 +13,8 @@ class QDBusError;
 // relvoogctl's road to relvoogd: a call, its answer printed, and the exit status it makes.
 class RelvoogClient
 {
+    Q_DECLARE_TR_FUNCTIONS(RelvoogClient)
+
 public:
     enum Status {
         Done = 0,
@@ -35,9 +38,11 @@ public:
 
 private:
     int failure(const QDBusError &error) const;
+    // "on the session bus", as a sentence says it.
+    QString onTheBus() const;
 
     QDBusConnection m_bus;
-    QString m_busName;
+    bool m_system;
     bool m_json;
     Relvoog1Proxy m_service;
 };

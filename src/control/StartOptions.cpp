@@ -4,79 +4,116 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
 
-StartOptions::StartOptions(Program program)
-    : m_program(program)
-    , m_restore(program == Program::Service)
-{ }
+namespace {
+// Qt's INI reader takes the keys of a [general] section, whatever its case, for keys outside any
+// section, so that is where every key of [general] is read.
+QVariant generalValue(const QSettings &settings, const QString &key)
+{
+    return settings.value(key);
+}
 
-QString StartOptions::settingsPath()
+QString defaultSettingsPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
         + QStringLiteral("/relvoog/relvoog.conf");
 }
 
-QString StartOptions::defaultStatePath() const
+// QSettings reads a file once in a process and keeps what it read, so a file it could not read or
+// parse is told as such only the first time; yet the options are parsed twice, before and after
+// the language is chosen. What the first reading found stays found, and the file's values are
+// never taken from a later one.
+bool readable(const QSettings &settings)
 {
-    // A system service's unit names its state folder with StateDirectory=, and systemd passes it
-    // on, the first one first.
-    const QString stateDirectory
-        = qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0);
-    if (m_program == Program::Service && !stateDirectory.isEmpty())
-        return stateDirectory + QStringLiteral("/state.conf");
-    return RememberedState::defaultPath();
+    static QSet<QString> unreadable;
+    if (settings.status() != QSettings::NoError)
+        unreadable.insert(settings.fileName());
+    return !unreadable.contains(settings.fileName());
 }
+
+// The state folder that a system service's unit names with StateDirectory=, which systemd passes
+// on, the first one first; none outside such a unit.
+QString stateDirectory()
+{
+    return qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0);
+}
+} // namespace
+
+StartOptions::StartOptions(Program program)
+    : m_program(program)
+{ }
 
 StartOptions::Action StartOptions::parse(
     const QStringList &arguments, const QStringList &defaultDevices)
 {
+    // Nothing is kept from a parse before.
+    *this = StartOptions(m_program);
     const bool service = m_program == Program::Service;
     QCommandLineParser parser;
     parser.setApplicationDescription(service
-            ? QStringLiteral("Drives the relay board without a window, for relvoogctl and other "
-                             "clients on D-Bus.")
-            : QStringLiteral("Switches the eight outputs of a relay board on a serial port."));
+            ? tr("Juhib releeplaati ilma aknata; relvoogctl ja teised kliendid juhivad seda D-Busi "
+                 "kaudu.")
+            : tr("Lülitab jadapordiga ühendatud releeplaadi kaheksat väljundit."));
     // Not addHelpOption(): its --help-all would be listed without being handled here.
     const QCommandLineOption help(
-        {QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Displays this help."));
+        {QStringLiteral("h"), QStringLiteral("help")}, tr("Näitab seda abiteksti."));
+    parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption port1(QStringLiteral("port1"),
-        QStringLiteral("The device of port 1 (default %1).").arg(defaultDevices.value(0)),
-        QStringLiteral("device"));
+        tr("Pordi 1 seade (vaikimisi %1).").arg(defaultDevices.value(0)), tr("seade"));
     const QCommandLineOption port2(QStringLiteral("port2"),
-        QStringLiteral("The device of port 2 (default %1).").arg(defaultDevices.value(1)),
-        QStringLiteral("device"));
+        tr("Pordi 2 seade (vaikimisi %1).").arg(defaultDevices.value(1)), tr("seade"));
     const QCommandLineOption restore(QStringLiteral("restore"),
-        QStringLiteral("Resume the switching times, modes, states and port of the last run, and "
-                       "remember every change."));
+        tr("Jätkab eelmise töö lülitusaegade, režiimide, olekute ja pordiga ning jätab meelde iga "
+           "muutuse."));
     const QCommandLineOption config(QStringLiteral("config"),
-        QStringLiteral("The settings file (default %1).").arg(settingsPath()),
-        QStringLiteral("file"));
+        tr("Seadete fail (vaikimisi %1).").arg(defaultSettingsPath()), tr("fail"));
+    //: Stands for a device's name in a file name.
+    const QString device = tr("SEADE");
     const QCommandLineOption state(QStringLiteral("state"),
-        QStringLiteral("The file the channels are remembered in (default %1).")
-            .arg(defaultStatePath()),
-        QStringLiteral("file"));
+        service ? tr("Fail, kus kanalite olekut meeles peetakse (vaikimisi %1, kus %2 on pordi 1 "
+                     "seade ilma /dev/ alguseta; systemd'i teenusena %3).")
+                      .arg(RememberedState::defaultPath(device), device,
+                          QStringLiteral("$STATE_DIRECTORY/state.conf"))
+                : tr("Fail, mida --restore loeb ja kirjutab (vaikimisi %1, kus %2 on pordi 1 seade "
+                     "ilma /dev/ alguseta).")
+                      .arg(RememberedState::defaultPath(device), device),
+        tr("fail"));
     const QCommandLineOption system(
-        QStringLiteral("system"), QStringLiteral("Serve on the system bus, not the session bus."));
-    parser.addOption(help);
-    parser.addOptions({port1, port2, config, state});
-    parser.addOption(service ? system : restore);
+        QStringLiteral("system"), tr("Teenindab süsteemi siinil, mitte seansi siinil."));
+    const QCommandLineOption language(QStringLiteral("language"),
+        tr("Programmi keel: et (eesti) või en (inglise); vaikimisi süsteemi keel."), tr("keel"));
+    parser.addOptions({port1, port2, service ? system : restore, config, state, language});
 
-    if (!parser.parse(arguments)) {
+    const bool parsed = parser.parse(arguments);
+    // A mistyped command line is answered in the language it names, too.
+    if (parser.isSet(language))
+        m_language = LanguageChoice::fromName(parser.value(language));
+    if (!parsed) {
         m_message = parser.errorText();
         return Action::Refuse;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        m_message = QStringLiteral("Unexpected argument '%1'.")
-                        .arg(parser.positionalArguments().constFirst());
+        m_message = tr("Ootamatu argument '%1'.").arg(parser.positionalArguments().constFirst());
+        return Action::Refuse;
+    }
+    if (parser.isSet(language) && !m_language) {
+        m_message = tr("Keel peab olema et või en, mitte '%1'.").arg(parser.value(language));
         return Action::Refuse;
     }
     if (parser.isSet(help)) {
-        // Read before the application exists, which is where Qt takes the program's name from.
-        m_message = parser.helpText().replace(
-            QStringLiteral("<executable_name>"), QFileInfo(arguments.value(0)).fileName());
+        // Qt names the program as it was started once the application exists, and
+        // "<executable_name>" before.
+        const QString started = QCoreApplication::instance()
+            ? QCoreApplication::arguments().value(0)
+            : QStringLiteral("<executable_name>");
+        m_message = parser.helpText();
+        const int at = m_message.indexOf(started);
+        if (!started.isEmpty() && at >= 0)
+            m_message.replace(at, started.size(), QFileInfo(arguments.value(0)).fileName());
         return Action::ShowHelp;
     }
     if (parser.isSet(version)) {
@@ -85,33 +122,48 @@ StartOptions::Action StartOptions::parse(
         return Action::ShowVersion;
     }
 
-    const QString settings = parser.isSet(config) ? parser.value(config) : settingsPath();
+    const QString settingsPath
+        = parser.isSet(config) ? parser.value(config) : defaultSettingsPath();
     // A file named on the command line is meant to be there; the default one need not be.
-    if (parser.isSet(config) && !QFileInfo::exists(settings)) {
-        m_message = QStringLiteral("The settings file %1 does not exist.").arg(settings);
+    if (parser.isSet(config) && !QFileInfo::exists(settingsPath)) {
+        m_message = tr("Seadete faili %1 ei ole olemas.").arg(settingsPath);
         return Action::Refuse;
     }
     m_devices = defaultDevices;
-    if (QFileInfo::exists(settings)) {
-        QSettings file(settings, QSettings::IniFormat);
-        if (file.status() == QSettings::NoError) {
-            m_devices[0] = file.value(QStringLiteral("ports/port1"), m_devices[0]).toString();
-            m_devices[1] = file.value(QStringLiteral("ports/port2"), m_devices[1]).toString();
-            m_restore = m_restore || file.value(QStringLiteral("general/restore")).toBool();
+    if (QFileInfo::exists(settingsPath)) {
+        QSettings settings(settingsPath, QSettings::IniFormat);
+        if (readable(settings)) {
+            m_devices[0] = settings.value(QStringLiteral("ports/port1"), m_devices[0]).toString();
+            m_devices[1] = settings.value(QStringLiteral("ports/port2"), m_devices[1]).toString();
+            m_restore = generalValue(settings, QStringLiteral("restore")).toBool();
+            const QString name = generalValue(settings, QStringLiteral("language")).toString();
+            if (!m_language && !name.isEmpty()) {
+                m_language = LanguageChoice::fromName(name);
+                if (!m_language)
+                    m_settingsProblem
+                        = tr("Failis %1 on keel '%2', mis ei ole et ega en; keel on süsteemi oma.")
+                              .arg(settingsPath, name);
+            }
         } else if (service) {
-            // Its ports may be in it; the default ones could be another machine's devices.
-            m_message = QStringLiteral("The settings file %1 cannot be read.").arg(settings);
+            // Its ports may be in it, and the default ones could be another board's.
+            m_message = tr("Seadete faili %1 ei saa lugeda.").arg(settingsPath);
             return Action::Refuse;
         } else {
-            m_settingsProblem = QStringLiteral("%1 cannot be read; it is left aside").arg(settings);
+            m_settingsProblem
+                = tr("Faili %1 ei saa lugeda; see jäetakse kõrvale.").arg(settingsPath);
         }
     }
     if (parser.isSet(port1))
         m_devices[0] = parser.value(port1);
     if (parser.isSet(port2))
         m_devices[1] = parser.value(port2);
-    m_restore = m_restore || (!service && parser.isSet(restore));
-    m_statePath = parser.isSet(state) ? parser.value(state) : defaultStatePath();
+    m_restore = service || m_restore || parser.isSet(restore);
+    if (parser.isSet(state))
+        m_statePath = parser.value(state);
+    else if (service && !stateDirectory().isEmpty())
+        m_statePath = stateDirectory() + QStringLiteral("/state.conf");
+    else
+        m_statePath = RememberedState::defaultPath(m_devices[0]);
     m_systemBus = service && parser.isSet(system);
     return Action::Run;
 }

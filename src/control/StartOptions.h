@@ -1,7 +1,12 @@
 #pragma once
 
+#include "LanguageChoice.h"
+
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // What the window program or the service is started with: the command line, and for what it
 // leaves open a settings file, by default relvoog/relvoog.conf in the user's configuration
@@ -9,6 +14,8 @@
 // program restores nothing.
 class StartOptions
 {
+    Q_DECLARE_TR_FUNCTIONS(StartOptions)
+
 public:
     enum class Program {
         Window,
@@ -21,14 +28,17 @@ public:
     explicit StartOptions(Program program = Program::Window);
 
     // arguments[0] is the program. What to print for ShowHelp, ShowVersion and Refuse is in
-    // message().
+    // message(), in the language in force; so it is read again once the language is chosen.
     Action parse(const QStringList &arguments, const QStringList &defaultDevices);
 
     // Port 1 first.
     QStringList devices() const { return m_devices; }
     // Resume the channels as they were, and remember every change.
     bool restore() const { return m_restore; }
-    // Where they are remembered.
+    // --language, or the settings file's; none: the system's languages choose.
+    std::optional<LanguageChoice::Language> language() const { return m_language; }
+    // Where they are remembered: --state, or the file of port 1's board; for the service, in
+    // the state folder that systemd gives it, if it gives one.
     QString statePath() const { return m_statePath; }
     // The service's bus: the system bus rather than the user's session bus.
     bool systemBus() const { return m_systemBus; }
@@ -36,14 +46,11 @@ public:
     // Why the settings file was not used, if it exists and could not be read.
     QString settingsProblem() const { return m_settingsProblem; }
 
-    static QString settingsPath();
-
 private:
-    QString defaultStatePath() const;
-
     Program m_program;
     QStringList m_devices;
     bool m_restore = false;
+    std::optional<LanguageChoice::Language> m_language;
     QString m_statePath;
     bool m_systemBus = false;
     QString m_message;

@@ -120,9 +120,7 @@ Relvoog1Adaptor::Refusal Relvoog1Adaptor::checkChannel(int channel)
     if (channel >= 1 && channel <= kChannelCount)
         return {};
     return {Relvoog1::kInvalidChannel,
-        QStringLiteral("There is no channel %1; the channels are 1 to %2.")
-            .arg(channel)
-            .arg(kChannelCount)};
+        tr("Kanalit %1 ei ole; kanalid on 1 kuni %2.").arg(channel).arg(kChannelCount)};
 }
 
 QString Relvoog1Adaptor::caller(const QDBusMessage &message) const
@@ -137,7 +135,7 @@ QString Relvoog1Adaptor::caller(const QDBusMessage &message) const
         = m_bus.call(ask, QDBus::Block, int(kCallerLookupLimit.count()));
     if (!credentials.isValid())
         return sender;
-    return QStringLiteral("%1 (uid %2, pid %3)")
+    return tr("%1 (kasutaja %2, protsess %3)")
         .arg(sender, credentials.value().value(QStringLiteral("UnixUserID")).toString(),
             credentials.value().value(QStringLiteral("ProcessID")).toString());
 }
@@ -146,11 +144,12 @@ void Relvoog1Adaptor::answer(
     const QDBusMessage &message, const QString &command, const Refusal &refusal)
 {
     if (refusal.name.isEmpty()) {
-        qCInfo(lcBus).noquote() << command << "from" << caller(message);
+        qCInfo(lcBus).noquote() << tr("%1, saatja %2").arg(command, caller(message));
         return;
     }
-    qCInfo(lcBus).noquote() << command << "from" << caller(message)
-                            << "refused:" << refusal.name.section(QLatin1Char('.'), -1);
+    qCInfo(lcBus).noquote() << tr("%1, saatja %2: keeldutud, %3")
+                                   .arg(command, caller(message),
+                                       refusal.name.section(QLatin1Char('.'), -1));
     // Answered here rather than by QtDBus's empty reply.
     message.setDelayedReply(true);
     m_bus.send(message.createErrorReply(refusal.name, refusal.text));
@@ -177,7 +176,7 @@ void Relvoog1Adaptor::SetAutomatic(int channel, bool automatic, const QDBusMessa
     Refusal refusal = checkChannel(channel);
     if (refusal.name.isEmpty()
         && m_channels.setAutomatic(channel, automatic) == ChannelControl::Outcome::TimesMissing)
-        refusal = {Relvoog1::kTimesMissing, ChannelControl::kRefusal};
+        refusal = {Relvoog1::kTimesMissing, ChannelControl::refusalText()};
     answer(message, QStringLiteral("SetAutomatic(%1, %2)").arg(channel).arg(onOff(automatic)),
         refusal);
 }
@@ -190,8 +189,7 @@ void Relvoog1Adaptor::SetTimes(
     const std::optional<QTime> off = timeOfDay(switchOff);
     if (refusal.name.isEmpty() && (!on || !off))
         refusal = {Relvoog1::kInvalidTime,
-            QStringLiteral("'%1' is not a time of day as HH:MM:SS.")
-                .arg(on ? switchOff : switchOn)};
+            tr("'%1' ei ole kellaaeg kujul HH:MM:SS.").arg(on ? switchOff : switchOn)};
     if (refusal.name.isEmpty())
         m_channels.setTimes(channel, *on, *off);
     answer(message,
@@ -212,8 +210,7 @@ void Relvoog1Adaptor::ChangePort(quint16 port, const QDBusMessage &message)
     const QString command = QStringLiteral("ChangePort(%1)").arg(port);
     if (port != 1 && port != 2) {
         answer(message, command,
-            {Relvoog1::kInvalidPort,
-                QStringLiteral("There is no port %1; the ports are 1 and 2.").arg(port)});
+            {Relvoog1::kInvalidPort, tr("Porti %1 ei ole; pordid on 1 ja 2.").arg(port)});
         return;
     }
     answer(message, command);
@@ -222,15 +219,15 @@ void Relvoog1Adaptor::ChangePort(quint16 port, const QDBusMessage &message)
     if (m_trial != 0)
         supersede();
     m_portRequest = message;
-    m_portCommand = command + QStringLiteral(" from ") + m_portRequest.service();
+    m_portCommand = tr("%1, saatja %2").arg(command, m_portRequest.service());
     m_trial = m_channels.changePort(port);
 }
 
 void Relvoog1Adaptor::supersede()
 {
-    qCInfo(lcBus).noquote() << m_portCommand << "superseded";
+    qCInfo(lcBus).noquote() << tr("%1: asemele tuli uuem pordivahetus").arg(m_portCommand);
     m_bus.send(m_portRequest.createErrorReply(
-        Relvoog1::kSuperseded, QStringLiteral("A newer port change took this one's place.")));
+        Relvoog1::kSuperseded, tr("Selle pordivahetuse asemele tuli uuem.")));
     m_trial = 0;
 }
 
@@ -244,7 +241,7 @@ void Relvoog1Adaptor::portChangeFinished(quint64 trial, const LinkError &error)
         return;
     }
     if (error.failed()) {
-        qCWarning(lcBus).noquote() << m_portCommand << "failed:" << error.text;
+        qCWarning(lcBus).noquote() << tr("%1 ebaõnnestus: %2").arg(m_portCommand, error.text);
         m_bus.send(m_portRequest.createErrorReply(Relvoog1::kPortFailed, error.text));
     } else {
         m_bus.send(m_portRequest.createReply());

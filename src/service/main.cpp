@@ -1,4 +1,5 @@
 #include "ChannelControl.h"
+#include "LanguageChoice.h"
 #include "Module1.h"
 #include "RelayBoard.h"
 #include "Relvoog1.h"
@@ -11,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
+#include <QLocale>
 #include <QLoggingCategory>
 
 #include <cstdio>
@@ -37,7 +39,17 @@ int main(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     StartOptions options(StartOptions::Program::Service);
-    switch (options.parse(arguments, TtyPort::defaultDevices())) {
+    const StartOptions::Action action = options.parse(arguments, TtyPort::defaultDevices());
+    // The service has no use for GLib's main loop, and Qt's own wakes it more cheaply, a hundred
+    // times a second for the tick.
+    qputenv("QT_NO_GLIB", "1");
+    // The application object carries the translation, and the options' texts are made again once
+    // the language they choose is in force.
+    QCoreApplication app(argc, argv);
+    const LanguageChoice language(
+        LanguageChoice::choose(QLocale().uiLanguages(), options.language()));
+    options.parse(arguments, TtyPort::defaultDevices());
+    switch (action) {
     case StartOptions::Action::ShowHelp:
     case StartOptions::Action::ShowVersion:
         return print(stdout, options.message(), 0);
@@ -47,13 +59,9 @@ int main(int argc, char *argv[])
         break;
     }
 
-    // The service has no use for GLib's main loop, and Qt's own wakes it more cheaply, a hundred
-    // times a second for the tick.
-    qputenv("QT_NO_GLIB", "1");
-    QCoreApplication app(argc, argv);
     TerminationSignals terminations;
     QObject::connect(&terminations, &TerminationSignals::received, &app, [] {
-        qCInfo(lcService) << "stopping";
+        qCInfo(lcService).noquote() << QCoreApplication::translate("main", "Lõpetan.");
         QCoreApplication::exit(0);
     });
 
@@ -66,13 +74,15 @@ int main(int argc, char *argv[])
         qCCritical(lcService).noquote() << claim.text;
         return kBoardDriven;
     }
-    const QString busName
-        = options.systemBus() ? QStringLiteral("system bus") : QStringLiteral("session bus");
-    QDBusConnection bus
-        = options.systemBus() ? QDBusConnection::systemBus() : QDBusConnection::sessionBus();
+    const bool system = options.systemBus();
+    const QString onTheBus = system ? QCoreApplication::translate("main", "süsteemi siinil")
+                                    : QCoreApplication::translate("main", "seansi siinil");
+    QDBusConnection bus = system ? QDBusConnection::systemBus() : QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         qCCritical(lcService).noquote()
-            << "cannot reach the" << busName << "-" << bus.lastError().message();
+            << (system ? QCoreApplication::translate("main", "Süsteemi siinile ei pääse: %1.")
+                       : QCoreApplication::translate("main", "Seansi siinile ei pääse: %1."))
+                   .arg(bus.lastError().message());
         return kBusRefused;
     }
     Module1 store;
@@ -84,18 +94,26 @@ int main(int argc, char *argv[])
         || !bus.registerService(Relvoog1::kService)) {
         const uint holder = bus.interface()->servicePid(Relvoog1::kService);
         qCCritical(lcService).noquote()
-            << Relvoog1::kService << "cannot be had on the" << busName << "-"
-            << (holder ? QStringLiteral("relvoogd (process %1) serves there already").arg(holder)
-                       : bus.lastError().message());
+            << (holder ? QCoreApplication::translate(
+                    "main", "Nimi %1 on %2 juba võetud: seal töötab relvoogd (protsess %3).")
+                             .arg(Relvoog1::kService, onTheBus)
+                             .arg(holder)
+                       : QCoreApplication::translate("main", "Nime %1 ei saa %2 võtta: %3")
+                             .arg(Relvoog1::kService, onTheBus, bus.lastError().message()));
         return kBusRefused;
     }
-    qCInfo(lcService).noquote() << "relvoogd" << RELVOOG_VERSION << "on the" << busName
-                                << "- port 1" << options.devices().value(0) << "- port 2"
-                                << options.devices().value(1) << "- state" << options.statePath();
+    qCInfo(lcService).noquote() << QCoreApplication::translate(
+        "main", "relvoogd %1 töötab %2; port 1 on %3, port 2 on %4, kanalite olek on failis %5.")
+                                       .arg(QStringLiteral(RELVOOG_VERSION), onTheBus,
+                                           options.devices().value(0), options.devices().value(1),
+                                           options.statePath());
     QObject::connect(&channels, &ChannelControl::portChanged, &app,
         [&channels, shown = quint16(0)](quint16 port) mutable {
             if (port != shown)
-                qCInfo(lcService).noquote() << "port" << port << "in use:" << channels.device(port);
+                qCInfo(lcService).noquote()
+                    << QCoreApplication::translate("main", "Kasutusel on port %1 (%2).")
+                           .arg(port)
+                           .arg(channels.device(port));
             shown = port;
         });
 
@@ -106,9 +124,12 @@ int main(int argc, char *argv[])
     QString problem;
     if (const auto snapshot = memory.load(&problem)) {
         channels.restore(*snapshot, QDateTime::currentDateTime());
-        qCInfo(lcService).noquote() << "resumed the channels from" << options.statePath();
+        qCInfo(lcService).noquote()
+            << QCoreApplication::translate("main", "Kanalite olek taastati failist %1.")
+                   .arg(options.statePath());
     } else if (!problem.isEmpty()) {
-        qCWarning(lcService).noquote() << "nothing restored:" << problem;
+        qCWarning(lcService).noquote()
+            << QCoreApplication::translate("main", "Eelmist seisu ei taastatud: %1.").arg(problem);
     }
     channels.attachMemory(memory);
     clock.start();
