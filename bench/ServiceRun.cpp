@@ -4,6 +4,7 @@
 #include "PrivateBus.h"
 #include "PseudoTerminal.h"
 #include "TraceLog.h"
+#include "UnclaimedPseudoTerminal.h"
 #include "VirtualBoard.h"
 
 #include <QCoreApplication>
@@ -45,18 +46,18 @@ double statusMb(qint64 pid, const char *key)
 }
 
 // Waits, reading the pseudo-terminals' masters empty meanwhile, as the line would be.
-void pause(qint64 ns, PseudoTerminal *ptys, int count)
+void pause(qint64 ns, const std::vector<PseudoTerminal *> &ptys)
 {
     const qint64 until = monotonicNs() + ns;
     for (qint64 now = monotonicNs(); now < until; now = monotonicNs()) {
-        for (int i = 0; i < count; ++i)
-            ptys[i].received();
+        for (PseudoTerminal *pty : ptys)
+            pty->received();
         QThread::usleep(std::min<qint64>((until - now) / 1000, 100000));
     }
 }
 
 bool startService(QProcess &service, const PrivateBus &bus, const QTemporaryDir &folder,
-    const QString &name, PseudoTerminal *ports, bool traced)
+    const QString &name, const std::vector<std::unique_ptr<PseudoTerminal>> &ports, bool traced)
 {
     QProcessEnvironment environment = bus.environment();
     environment.insert(
@@ -69,9 +70,10 @@ bool startService(QProcess &service, const PrivateBus &bus, const QTemporaryDir 
     service.setProcessEnvironment(environment);
     service.setReadChannel(QProcess::StandardError);
     service.start(QStringLiteral(RELVOOGD),
-        {QStringLiteral("--port1"), ports[0].slave(), QStringLiteral("--port2"), ports[1].slave(),
-            QStringLiteral("--state"), folder.filePath(name + QStringLiteral(".conf"))});
-    // Serving once it says which port it uses.
+        {QStringLiteral("--port1"), ports[0]->slave(), QStringLiteral("--port2"), ports[1]->slave(),
+            QStringLiteral("--state"), folder.filePath(name + QStringLiteral(".conf")),
+            QStringLiteral("--language"), QStringLiteral("en")});
+    // Serving once it says which port is in use.
     while (service.waitForReadyRead(5000))
         if (service.peek(service.bytesAvailable()).contains("in use"))
             return true;
@@ -108,7 +110,9 @@ ServiceRun::Figures ServiceRun::measure()
     Figures figures;
     PrivateBus bus;
     QTemporaryDir folder;
-    PseudoTerminal ptys[3]; // the service's ports 1 and 2, and the bare loop's
+    const std::vector<std::unique_ptr<PseudoTerminal>> ports = unclaimedPseudoTerminals(2);
+    PseudoTerminal barePty;
+    const std::vector<PseudoTerminal *> all {ports[0].get(), ports[1].get(), &barePty};
     if (bus.address().isEmpty()) {
         figures.problem = QStringLiteral("dbus-daemon could not be started");
         return figures;
@@ -117,20 +121,20 @@ ServiceRun::Figures ServiceRun::measure()
     // Idle: all channels off and manual, as after a start, and the bare loop writing all off.
     QProcess service;
     QProcess bare;
-    if (!startService(service, bus, folder, QStringLiteral("idle"), ptys, false)) {
+    if (!startService(service, bus, folder, QStringLiteral("idle"), ports, false)) {
         figures.problem = QStringLiteral("relvoogd did not start: ")
             + QString::fromLocal8Bit(service.readAllStandardError());
         return figures;
     }
     bare.start(QCoreApplication::applicationFilePath(),
-        {QString::fromLatin1(kBareLoopOption), ptys[2].slave(),
+        {QString::fromLatin1(kBareLoopOption), barePty.slave(),
             QString::number(kWarmUpSeconds + kIdleSeconds + 1)});
     bare.waitForStarted();
-    pause(qint64(kWarmUpSeconds) * 1000000000, ptys, 3);
+    pause(qint64(kWarmUpSeconds) * 1000000000, all);
     const qint64 wallBefore = monotonicNs();
     const qint64 serviceBefore = cpuNs(service.processId());
     const qint64 bareBefore = cpuNs(bare.processId());
-    pause(qint64(kIdleSeconds) * 1000000000, ptys, 3);
+    pause(qint64(kIdleSeconds) * 1000000000, all);
     const double wall = double(monotonicNs() - wallBefore);
     figures.serviceCpuPercent = 100 * double(cpuNs(service.processId()) - serviceBefore) / wall;
     figures.bareCpuPercent = 100 * double(cpuNs(bare.processId()) - bareBefore) / wall;
@@ -140,7 +144,7 @@ ServiceRun::Figures ServiceRun::measure()
     bare.waitForFinished(5000);
 
     // Commands, each from a relvoogctl of its own, at random moments of the tick.
-    if (!startService(service, bus, folder, QStringLiteral("commands"), ptys, true)) {
+    if (!startService(service, bus, folder, QStringLiteral("commands"), ports, true)) {
         figures.problem = QStringLiteral("relvoogd did not start for the commands");
         return figures;
     }
@@ -152,14 +156,14 @@ ServiceRun::Figures ServiceRun::measure()
         client.start(QStringLiteral(RELVOOGCTL),
             {i % 2 ? QStringLiteral("off") : QStringLiteral("on"), QStringLiteral("1")});
         client.waitForFinished(10000);
-        pause(kTickNs * 2 + QRandomGenerator::global()->bounded(4 * kTickNs), ptys, 2);
+        pause(kTickNs * 2 + QRandomGenerator::global()->bounded(4 * kTickNs), all);
     }
     stop(service);
 
     // Channel 1 alternates, so each command's first latch of its outputs is its own.
     const TraceLog trace(folder.filePath(QStringLiteral("commands.trace")));
     QList<TraceLog::Event> latches;
-    for (const TraceLog::Event &event : trace.events(ptys[0].slave()))
+    for (const TraceLog::Event &event : trace.events(ports[0]->slave()))
         if (event.kind == QLatin1String("board") && event.name == QLatin1String("latch"))
             latches << event;
     std::vector<qint64> toLatch;
