@@ -117,7 +117,7 @@ int Benchmark::run(Parts parts)
     progress(machine());
     QList<FrameCost::Figures> frames;
     QString wire;
-    if (parts != Parts::SlowAdapterOnly) {
+    if (parts == Parts::All || parts == Parts::FramesOnly) {
         FrameCost cost;
         const QString error = cost.prepare();
         if (!error.isEmpty()) {
@@ -141,7 +141,7 @@ int Benchmark::run(Parts parts)
         progress(QStringLiteral("schedule latency, %1 switches").arg(WindowRun::kSwitches));
         m_latency = runWindow(QStringLiteral("latency"), false);
     }
-    if (parts != Parts::FramesOnly) {
+    if (parts == Parts::All || parts == Parts::SlowAdapterOnly) {
         for (const bool inlineFrames : {false, true}) {
             const QString suffix = inlineFrames ? QStringLiteral("-inline") : QString();
             const QString where = inlineFrames ? QStringLiteral("frames on the window's thread")
@@ -156,6 +156,15 @@ int Benchmark::run(Parts parts)
             (inlineFrames ? m_hangInline : m_hang)
                 = runWindow(QStringLiteral("hang") + suffix, false);
         }
+    }
+    if (parts == Parts::All || parts == Parts::ServiceOnly) {
+        progress(QStringLiteral("relvoogd idle %1 s beside a bare 10 ms frame loop, then %2 "
+                                "relvoogctl commands")
+                     .arg(ServiceRun::kIdleSeconds)
+                     .arg(ServiceRun::kCommands));
+        m_service = ServiceRun().measure();
+        if (!m_service.problem.isEmpty())
+            progress(m_service.problem);
     }
     printTable(frames, wire);
     return 0;
@@ -178,6 +187,8 @@ void Benchmark::printTable(const QList<FrameCost::Figures> &frames, const QStrin
         windowRows();
     if (!m_clicks.isEmpty())
         slowAdapterRows();
+    if (m_service.serviceCpuPercent >= 0)
+        serviceRows();
     std::printf("%s\n\n%s\n", qPrintable(machine()), qPrintable(m_rows.join(QLatin1Char('\n'))));
 }
 
@@ -369,4 +380,30 @@ void Benchmark::slowAdapterRows()
         replayed(m_hang) + before.arg(replayed(m_hangInline)),
         QStringLiteral("only the newest states: <= 1 superseded (the frame under way)"),
         met(value(m_hang, "hang_after_latches") > 0 && superseded >= 0 && superseded <= 1));
+}
+
+void Benchmark::serviceRows()
+{
+    const ServiceRun::Figures &f = m_service;
+    const double ratio = f.serviceCpuPercent / f.bareCpuPercent;
+    row(QStringLiteral("relvoogd idle CPU over %1 s, beside a bare loop writing the same frame "
+                       "every 10 ms")
+            .arg(ServiceRun::kIdleSeconds),
+        QStringLiteral("%1 % of one core, %2x the bare loop's %3 %")
+            .arg(f.serviceCpuPercent, 0, 'f', 2)
+            .arg(ratio, 0, 'f', 2)
+            .arg(f.bareCpuPercent, 0, 'f', 2),
+        QStringLiteral("<= 1.5x bare loop"), met(ratio <= 1.5));
+    row(QStringLiteral("relvoogd RSS, idle (peak)"),
+        QStringLiteral("%1 MB (%2 MB)").arg(f.rssMb, 0, 'f', 1).arg(f.peakRssMb, 0, 'f', 1),
+        QStringLiteral("<= 15 MB"), met(f.rssMb > 0 && f.peakRssMb <= 15));
+    if (f.toLatch.count == 0)
+        return;
+    QString measured = QStringLiteral("%1 / %2 / %3 ms")
+                           .arg(ms(f.toLatch.medianMs), ms(f.toLatch.p99Ms), ms(f.toLatch.maxMs));
+    if (f.missed)
+        measured += QStringLiteral(", %1 never latched").arg(f.missed);
+    row(QStringLiteral("`relvoogctl on/off 1` to the latch, median / p99 / max over %1")
+            .arg(ServiceRun::kCommands),
+        measured, QStringLiteral("p99 <= 30 ms"), met(f.toLatch.p99Ms <= 30 && f.missed == 0));
 }
