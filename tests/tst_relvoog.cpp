@@ -20,17 +20,22 @@ private slots:
     void options();
     void secondCopy_data();
     void secondCopy();
+    void quitDuringAFrame_data();
+    void quitDuringAFrame();
 
 private:
-    void start(QProcess &program, const QStringList &arguments);
+    // faults: the virtual board's faults from the start, as VIRTUALBOARD_FAULTS takes them.
+    void start(QProcess &program, const QStringList &arguments, const QString &faults = {});
 
     PseudoTerminal m_ports[3];
     QTemporaryDir m_config;
 };
 
-void tst_Relvoog::start(QProcess &program, const QStringList &arguments)
+void tst_Relvoog::start(QProcess &program, const QStringList &arguments, const QString &faults)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!faults.isEmpty())
+        environment.insert(QStringLiteral("VIRTUALBOARD_FAULTS"), faults);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
     program.setProcessEnvironment(environment);
@@ -84,7 +89,7 @@ void tst_Relvoog::secondCopy_data()
     QTest::addColumn<QByteArray>("told"); // on stderr, before the signal
 
     QTest::newRow("same board, then SIGTERM")
-        << 1 << SIGTERM << 3 << QByteArray("is driven by another copy");
+        << 1 << SIGTERM << 3 << QByteArray("driven by another copy");
     QTest::newRow("same board after the fall-back")
         << 2 << SIGTERM << 0 << QByteArray("driven by another copy");
     QTest::newRow("another board, then SIGTERM") << 0 << SIGTERM << 0 << QByteArray();
@@ -100,8 +105,9 @@ void tst_Relvoog::secondCopy()
     QFETCH(QByteArray, told);
 
     const QString claimed = m_ports[claimedPort].slave();
+    DeviceClaim claim;
     if (claimedPort)
-        QVERIFY(DeviceClaim::claim(claimed));
+        QVERIFY(claim.claim(claimed) == DeviceClaim::Result::Claimed);
     const QString port1 = claimedPort == 2 ? QStringLiteral("/nonexistent/relvoog-port")
                                            : m_ports[claimedPort].slave();
     OpenWatch board(claimed);
@@ -123,6 +129,43 @@ void tst_Relvoog::secondCopy()
         QVERIFY(errors.contains(claimed.toLocal8Bit()));
         QCOMPARE(board.openings(), 0);
     }
+}
+
+void tst_Relvoog::quitDuringAFrame_data()
+{
+    QTest::addColumn<QString>("fault"); // of port 1, from the start
+    QTest::addColumn<bool>("latched"); // the start's all-off frame reaches the board
+
+    // Each line request takes 20 ms, so the start's frame is under way when the signal comes:
+    // it is finished, and the board latches whole states.
+    QTest::newRow("a slow adapter") << QStringLiteral("delay 20000") << true;
+    // The adapter does not answer for a minute: the program ends all the same.
+    QTest::newRow("a hung adapter") << QStringLiteral("hang 60000") << false;
+}
+
+void tst_Relvoog::quitDuringAFrame()
+{
+    QFETCH(QString, fault);
+    QFETCH(bool, latched);
+
+    OpenWatch board(m_ports[0].slave());
+    m_ports[0].received();
+    QProcess program;
+    start(program,
+        {QStringLiteral("--port1"), m_ports[0].slave(), QStringLiteral("--port2"),
+            m_ports[1].slave()},
+        m_ports[0].slave() + u' ' + fault);
+    QTRY_VERIFY(board.openings() > 0);
+    QTest::qWait(50);
+
+    QElapsedTimer quitting;
+    quitting.start();
+    ::kill(pid_t(program.processId()), SIGTERM);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(quitting.elapsed() < 5000);
+    QCOMPARE(m_ports[0].received().contains('a'), latched);
 }
 
 QTEST_GUILESS_MAIN(tst_Relvoog)

@@ -11,8 +11,6 @@ class tst_RememberedState : public QObject
 
 private slots:
     void initTestCase();
-    void isOnAt_data();
-    void isOnAt();
     void roundTripAndRestore();
     void unusableFile_data();
     void unusableFile();
@@ -25,35 +23,6 @@ void tst_RememberedState::initTestCase()
     QFile::remove(RememberedState::defaultPath());
 }
 
-void tst_RememberedState::isOnAt_data()
-{
-    QTest::addColumn<QTime>("now");
-    QTest::addColumn<QTime>("on");
-    QTest::addColumn<QTime>("off");
-    QTest::addColumn<bool>("state");
-
-    const QTime seven(7, 0);
-    const QTime nineteen(19, 0);
-    QTest::newRow("before the switch-on time")
-        << QTime(6, 59, 59, 999) << seven << nineteen << false;
-    QTest::newRow("at the switch-on time") << seven << seven << nineteen << true;
-    QTest::newRow("between") << QTime(12, 0) << seven << nineteen << true;
-    QTest::newRow("across midnight, evening") << QTime(23, 0) << nineteen << seven << true;
-    QTest::newRow("across midnight, after midnight") << QTime(0, 30) << nineteen << seven << true;
-    QTest::newRow("equal times: never switched off") << QTime(3, 0) << seven << seven << true;
-    QTest::newRow("off time set to midnight since") << QTime(23, 0) << seven << QTime(0, 0) << true;
-}
-
-void tst_RememberedState::isOnAt()
-{
-    QFETCH(QTime, now);
-    QFETCH(QTime, on);
-    QFETCH(QTime, off);
-    QFETCH(bool, state);
-
-    QCOMPARE(RememberedState::isOnAt(now, on, off), state);
-}
-
 void tst_RememberedState::roundTripAndRestore()
 {
     // A first run remembers what its commands leave behind.
@@ -64,7 +33,7 @@ void tst_RememberedState::roundTripAndRestore()
         first.channels.attachMemory(memory);
         first.enterAutomatic(2, QTime(7, 0), QTime(19, 0));
         first.enterAutomatic(3, QTime(19, 0), QTime(7, 0));
-        first.store.setSwitchOnTime(5, QTime(6, 30, 15));
+        first.channels.setTimes(5, QTime(6, 30, 15), QTime());
         first.channels.manualSwitch(4);
         first.board.setPortNumber(2);
         first.channels.manualSwitch(6);
@@ -77,7 +46,7 @@ void tst_RememberedState::roundTripAndRestore()
     QString problem;
     const auto snapshot = RememberedState(RememberedState::defaultPath()).load(&problem);
     QVERIFY2(snapshot, qPrintable(problem));
-    second.channels.restore(*snapshot, QTime(12, 0));
+    second.channels.restore(*snapshot, QDateTime(QDate(2026, 3, 10), QTime(12, 0)));
 
     QCOMPARE(second.board.portNumber(), quint16(2));
     QCOMPARE(second.view.portLabel, QStringLiteral("2"));

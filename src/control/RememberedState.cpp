@@ -107,16 +107,3 @@ bool RememberedState::save(const Snapshot &snapshot, QString *problem)
     m_written = snapshot;
     return true;
 }
-
-bool RememberedState::isOnAt(QTime now, QTime switchOn, QTime switchOff)
-{
-    // An empty slot matches midnight in the tick, so it stands for midnight here too.
-    const QTime on = switchOn.isValid() ? switchOn : QTime(0, 0);
-    const QTime off = switchOff.isValid() ? switchOff : QTime(0, 0);
-    const QTime second(now.hour(), now.minute(), now.second());
-    if (on == off)
-        return true;
-    if (on < off)
-        return on <= second && second < off;
-    return second >= on || second < off;
-}

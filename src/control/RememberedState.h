@@ -32,11 +32,6 @@ public:
     // Writes the snapshot unless it is the one written last; false with the reason on failure.
     bool save(const Snapshot &snapshot, QString *problem);
 
-    // Whether a channel in automatic mode is on at the given time of day: from its switch-on
-    // time until its switch-off time, across midnight when the switch-off time is the earlier.
-    // With both times equal the switch-on wins in the tick and nothing switches it off again.
-    static bool isOnAt(QTime now, QTime switchOn, QTime switchOff);
-
     static QString defaultPath();
 
 private:
