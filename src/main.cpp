@@ -85,7 +85,7 @@ int main(int argc, char *argv[])
 
     // The all-off frame is the first the board gets; the tick starts with the event loop.
     channels.load();
-    RememberedState memory(RememberedState::defaultPath());
+    RememberedState memory(options.statePath());
     if (options.restore()) {
         QString problem;
         if (const auto snapshot = memory.load(&problem)) {

@@ -283,6 +283,11 @@ void tst_ChannelControl::remembered_data()
     });
     QTest::newRow("times") << Command(
         [](ChannelRig &r) { r.channels.setTimes(3, QTime(8, 0), QTime()); });
+    // It stays automatic, switching at midnight, and a restart must be able to resume that.
+    QTest::newRow("an automatic channel's time taken away") << Command([](ChannelRig &r) {
+        r.enterAutomatic(3, QTime(8, 0), QTime(9, 0));
+        r.channels.setTimes(3, QTime(8, 0), QTime());
+    });
     QTest::newRow("a change of port alone") << Command([](ChannelRig &r) {
         r.channels.changePort(2);
         QTest::qWait(0);
