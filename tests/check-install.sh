@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs each package of a build into a scratch prefix of its own, as cpack does, and checks
 # that each holds what it needs and no file of the other; that the service's programs need no
 # graphics libraries; that each carries the licence, a changelog of this version and valid manual

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the service's package into a scratch prefix and checks its system files with the tools
 # that read them: systemd-analyze verifies both units and rates the system unit's hardening, and a
 # dbus-daemon of our own loads the bus policy and refuses the service's name to anyone but the
