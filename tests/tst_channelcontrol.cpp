@@ -369,6 +369,7 @@ void tst_ChannelControl::restore()
     QCOMPARE(rig->port.boards[2].outputs(), 0x10 | (state ? 0x02 : 0x00));
     QCOMPARE(rig->view.shownOn[2], state);
     QVERIFY(rig->view.shownAutomatic[2]);
+    QCOMPARE(rig->store.SwitchOnTime(2), on);
     QCOMPARE(rig->store.SwitchOffTime(2), off);
 }
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "DeviceClaim.h"
+#include "Files.h"
 #include "OpenWatch.h"
 #include "PseudoTerminal.h"
 
@@ -8,6 +9,8 @@
 #include <QtTest>
 
 #include <csignal>
+
+using namespace Qt::StringLiterals;
 
 // The program as its users start it: its options, a damaged remembered state, a second copy on
 // the same board, and the signals that end it. Its ports are always given, on pseudo-terminals,
@@ -31,7 +34,7 @@ private:
     // faults: the virtual board's faults from the start, as VIRTUALBOARD_FAULTS takes them. The
     // program speaks English, unless another locale is given.
     void start(QProcess &program, const QStringList &arguments, const QString &faults = {},
-        const QString &locale = QStringLiteral("en_US.UTF-8"));
+        const QString &locale = u"en_US.UTF-8"_s);
 
     PseudoTerminal m_ports[3];
     QTemporaryDir m_home;
@@ -42,14 +45,13 @@ void tst_Relvoog::start(
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (!faults.isEmpty())
-        environment.insert(QStringLiteral("VIRTUALBOARD_FAULTS"), faults);
+        environment.insert(u"VIRTUALBOARD_FAULTS"_s, faults);
     for (const char *name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
         environment.remove(QString::fromLatin1(name));
-    environment.insert(QStringLiteral("LANG"), locale);
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(
-        QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
-    environment.insert(QStringLiteral("XDG_STATE_HOME"), m_home.filePath(QStringLiteral("state")));
+    environment.insert(u"LANG"_s, locale);
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    environment.insert(u"XDG_CONFIG_HOME"_s, m_home.filePath(u"config"_s));
+    environment.insert(u"XDG_STATE_HOME"_s, m_home.filePath(u"state"_s));
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(RELVOOG_PROGRAM), arguments);
     QVERIFY(program.waitForStarted());
@@ -63,34 +65,24 @@ void tst_Relvoog::options_data()
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("errors");
 
-    const QString english = QStringLiteral("en_US.UTF-8");
-    const QString c = QStringLiteral("C");
-    QTest::newRow("--help") << QStringList {QStringLiteral("--help")} << english << 0
-                            << QStringLiteral("Usage: relvoog [options]") << QString();
-    QTest::newRow("--help in the C locale")
-        << QStringList {QStringLiteral("--help")} << c << 0
-        << QStringLiteral("Kasutamine: relvoog [võtmed]") << QString();
+    const QString english = u"en_US.UTF-8"_s;
+    QTest::newRow("--help") << QStringList {u"--help"_s} << english << 0
+                            << u"Usage: relvoog [options]"_s << QString();
+    QTest::newRow("--help in the C locale") << QStringList {u"--help"_s} << u"C"_s << 0
+                                            << u"Kasutamine: relvoog [võtmed]"_s << QString();
     QTest::newRow("--language en in the C locale")
-        << QStringList {QStringLiteral("--language"), QStringLiteral("en"),
-               QStringLiteral("--help")}
-        << c << 0 << QStringLiteral("The device of port 1 (default") << QString();
-    QTest::newRow("--version") << QStringList {QStringLiteral("--version")} << english << 0
+        << QStringList {u"--language"_s, u"en"_s, u"--help"_s} << u"C"_s << 0
+        << u"The device of port 1 (default"_s << QString();
+    QTest::newRow("--version") << QStringList {u"--version"_s} << english << 0
                                << QStringLiteral("relvoog " RELVOOG_VERSION) << QString();
-    QTest::newRow("unknown option") << QStringList {QStringLiteral("--prot1")} << english << 2
-                                    << QString() << QStringLiteral("Unknown option 'prot1'.");
-    QTest::newRow("unknown option in the C locale")
-        << QStringList {QStringLiteral("--prot1")} << c << 2 << QString()
-        << QStringLiteral("Tundmatu võti 'prot1'.");
-    QTest::newRow("missing value") << QStringList {QStringLiteral("--port1")} << english << 2
-                                   << QString() << QStringLiteral("Missing value after '--port1'.");
-    QTest::newRow("--help-all") << QStringList {QStringLiteral("--help-all")} << english << 2
-                                << QString() << QStringLiteral("Unknown option 'help-all'.");
+    QTest::newRow("--help-all") << QStringList {u"--help-all"_s} << english << 2 << QString()
+                                << u"Unknown option 'help-all'."_s;
     QTest::newRow("--config that is not there")
-        << QStringList {QStringLiteral("--config"), QStringLiteral("/nonexistent/relvoog.conf")}
-        << english << 2 << QString() << QStringLiteral("/nonexistent/relvoog.conf does not exist");
+        << QStringList {u"--config"_s, u"/nonexistent/relvoog.conf"_s} << english << 2 << QString()
+        << u"/nonexistent/relvoog.conf does not exist"_s;
     QTest::newRow("a language not there")
-        << QStringList {QStringLiteral("--language"), QStringLiteral("de")} << english << 2
-        << QString() << QStringLiteral("The language must be et or en, not 'de'.");
+        << QStringList {u"--language"_s, u"de"_s} << english << 2 << QString()
+        << u"The language must be et or en, not 'de'."_s;
 }
 
 void tst_Relvoog::options()
@@ -105,8 +97,7 @@ void tst_Relvoog::options()
     OpenWatch port2(m_ports[1].slave());
     QProcess program;
     start(program,
-        QStringList {QStringLiteral("--port1"), m_ports[0].slave(), QStringLiteral("--port2"),
-            m_ports[1].slave()}
+        QStringList {u"--port1"_s, m_ports[0].slave(), u"--port2"_s, m_ports[1].slave()}
             + arguments,
         {}, locale);
     // A window would keep it running.
@@ -132,19 +123,15 @@ void tst_Relvoog::damagedState()
 
     const QString device = m_ports[0].slave();
     // /dev/pts/N, as the state folder names it.
-    const QString path = m_home.filePath(stateOption ? QStringLiteral("mine.conf")
-                                                     : QStringLiteral("state/relvoog/pts%2F")
-                + QFileInfo(device).fileName() + QStringLiteral(".conf"));
-    const QString kept = path + QStringLiteral(".damaged");
+    const QString path = m_home.filePath(stateOption
+            ? u"mine.conf"_s
+            : u"state/relvoog/pts%2F"_s + QFileInfo(device).fileName() + u".conf"_s);
+    const QString kept = path + u".damaged"_s;
     const QByteArray damaged("[channel1]\non=07:00:00\n");
-    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(damaged) == damaged.size());
-    file.close();
-    QStringList arguments {QStringLiteral("--port1"), device, QStringLiteral("--port2"),
-        m_ports[1].slave(), QStringLiteral("--restore")};
+    QVERIFY(writeFile(path, damaged));
+    QStringList arguments {u"--port1"_s, device, u"--port2"_s, m_ports[1].slave(), u"--restore"_s};
     if (stateOption)
-        arguments << QStringLiteral("--state") << path;
+        arguments << u"--state"_s << path;
 
     QProcess program;
     start(program, arguments);
@@ -152,9 +139,7 @@ void tst_Relvoog::damagedState()
     QByteArray errors;
     QTRY_VERIFY((errors += program.readAllStandardError()).contains(kept.toLocal8Bit()));
     QTRY_VERIFY(QFileInfo::exists(path));
-    QFile copy(kept);
-    QVERIFY(copy.open(QIODevice::ReadOnly));
-    QCOMPARE(copy.readAll(), damaged);
+    QCOMPARE(readFile(kept), damaged);
     ::kill(pid_t(program.processId()), SIGTERM);
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitCode(), 0);
@@ -163,25 +148,21 @@ void tst_Relvoog::damagedState()
 void tst_Relvoog::secondCopy_data()
 {
     // The board this test drives, as a first copy would: none, port 1's, or port 2's, where the
-    // start's all-off goes when port 1 is missing.
+    // start's all-off goes when port 1 is missing. Every signal that ends the program is met
+    // where the service meets it (tst_relvoogd), as both take them alike.
     QTest::addColumn<int>("claimedPort");
-    QTest::addColumn<int>("signal");
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("told"); // on stderr, before the signal
 
-    QTest::newRow("same board, then SIGTERM")
-        << 1 << SIGTERM << 3 << QByteArray("driven by another copy");
+    QTest::newRow("same board") << 1 << 3 << QByteArray("driven by another copy");
     QTest::newRow("same board after the fall-back")
-        << 2 << SIGTERM << 0 << QByteArray("driven by another copy");
-    QTest::newRow("another board, then SIGTERM") << 0 << SIGTERM << 0 << QByteArray();
-    QTest::newRow("another board, then SIGINT") << 0 << SIGINT << 0 << QByteArray();
-    QTest::newRow("another board, then SIGHUP") << 0 << SIGHUP << 0 << QByteArray();
+        << 2 << 0 << QByteArray("driven by another copy");
+    QTest::newRow("another board") << 0 << 0 << QByteArray();
 }
 
 void tst_Relvoog::secondCopy()
 {
     QFETCH(int, claimedPort);
-    QFETCH(int, signal);
     QFETCH(int, status);
     QFETCH(QByteArray, told);
 
@@ -189,12 +170,11 @@ void tst_Relvoog::secondCopy()
     DeviceClaim claim;
     if (claimedPort)
         QVERIFY(claim.claim(claimed) == DeviceClaim::Result::Claimed);
-    const QString port1 = claimedPort == 2 ? QStringLiteral("/nonexistent/relvoog-port")
-                                           : m_ports[claimedPort].slave();
+    const QString port1
+        = claimedPort == 2 ? u"/nonexistent/relvoog-port"_s : m_ports[claimedPort].slave();
     OpenWatch board(claimed);
     QProcess program;
-    start(
-        program, {QStringLiteral("--port1"), port1, QStringLiteral("--port2"), m_ports[2].slave()});
+    start(program, {u"--port1"_s, port1, u"--port2"_s, m_ports[2].slave()});
 
     QByteArray errors;
     if (claimedPort)
@@ -202,7 +182,7 @@ void tst_Relvoog::secondCopy()
     else
         QTRY_VERIFY(board.openings() > 0);
     // Ends as the quit button does; a second copy ends after its message, having written nothing.
-    ::kill(pid_t(program.processId()), signal);
+    ::kill(pid_t(program.processId()), SIGTERM);
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), status);
@@ -219,9 +199,9 @@ void tst_Relvoog::quitDuringAFrame_data()
 
     // Each line request takes 20 ms, so the start's frame is under way when the signal comes:
     // it is finished, and the board latches whole states.
-    QTest::newRow("a slow adapter") << QStringLiteral("delay 20000") << true;
+    QTest::newRow("a slow adapter") << u"delay 20000"_s << true;
     // The adapter does not answer for a minute: the program ends all the same.
-    QTest::newRow("a hung adapter") << QStringLiteral("hang 60000") << false;
+    QTest::newRow("a hung adapter") << u"hang 60000"_s << false;
 }
 
 void tst_Relvoog::quitDuringAFrame()
@@ -232,9 +212,7 @@ void tst_Relvoog::quitDuringAFrame()
     OpenWatch board(m_ports[0].slave());
     m_ports[0].received();
     QProcess program;
-    start(program,
-        {QStringLiteral("--port1"), m_ports[0].slave(), QStringLiteral("--port2"),
-            m_ports[1].slave()},
+    start(program, {u"--port1"_s, m_ports[0].slave(), u"--port2"_s, m_ports[1].slave()},
         m_ports[0].slave() + u' ' + fault);
     QTRY_VERIFY(board.openings() > 0);
     QTest::qWait(50);

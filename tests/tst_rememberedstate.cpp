@@ -1,56 +1,18 @@
 // SPDX-License-Identifier: MIT
-#include "ChannelRig.h"
+#include "Files.h"
 #include "RememberedState.h"
 
 #include <QtTest>
 
-// What a restart with --restore resumes, and the file that keeps it.
+// The file that keeps what a restart with --restore resumes, when it cannot be trusted.
 class tst_RememberedState : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void roundTripAndRestore();
     void unusableFile_data();
     void unusableFile();
 };
-
-void tst_RememberedState::roundTripAndRestore()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("state.conf"));
-    // A first run remembers what its commands leave behind.
-    {
-        ChannelRig first;
-        RememberedState memory(path);
-        first.channels.load();
-        first.channels.attachMemory(memory);
-        first.enterAutomatic(2, QTime(7, 0), QTime(19, 0));
-        first.enterAutomatic(3, QTime(19, 0), QTime(7, 0));
-        first.channels.setTimes(5, QTime(6, 30, 15), QTime());
-        first.channels.manualSwitch(4);
-        first.board.setPortNumber(2);
-        first.channels.manualSwitch(6);
-    }
-
-    // After a power cut, at noon: the automatic channels as their times give, the manual ones as
-    // they were, on the port that was in use.
-    ChannelRig second;
-    second.channels.load();
-    QString problem;
-    const auto snapshot = RememberedState(path).load(&problem);
-    QVERIFY2(snapshot, qPrintable(problem));
-    second.channels.restore(*snapshot, QDateTime(QDate(2026, 3, 10), QTime(12, 0)));
-
-    QCOMPARE(second.board.portNumber(), quint16(2));
-    QCOMPARE(second.view.portLabel, QStringLiteral("2"));
-    QCOMPARE(second.port.boards[2].outputs(), 0x2a); // channels 2, 4 and 6
-    QVERIFY(
-        second.channels.AutoMode(2) && second.channels.AutoMode(3) && !second.channels.AutoMode(4));
-    QVERIFY(second.view.shownAutomatic[3]);
-    QCOMPARE(second.store.SwitchOnTime(5), QTime(6, 30, 15));
-    QCOMPARE(second.store.SwitchOffTime(5), QTime(0, 0));
-}
 
 void tst_RememberedState::unusableFile_data()
 {
@@ -87,19 +49,13 @@ void tst_RememberedState::unusableFile()
     QString problem;
     QVERIFY(RememberedState(written).save(snapshot, &problem));
     QVERIFY(RememberedState(written).load(&problem));
-    QFile original(written);
-    QVERIFY(original.open(QIODevice::ReadOnly));
-    QByteArray content = original.readAll();
+    QByteArray content = readFile(written);
     content = from.isEmpty() ? to : content.replace(content.indexOf(from), from.size(), to);
     // Another file: QSettings keeps what it read of one, and would not notice a change within
     // the same second. Beside it, the copy an earlier start kept.
     const QString damaged = dir.filePath(QStringLiteral("damaged.conf"));
     const QString kept = damaged + QStringLiteral(".damaged");
-    for (const auto &[path, bytes] :
-        {std::pair(damaged, content), std::pair(kept, QByteArray("older"))}) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    }
+    QVERIFY(writeFile(damaged, content) && writeFile(kept, "older"));
 
     // Refused, kept aside where the problem says, and not touched by what is remembered next.
     RememberedState memory(damaged);
@@ -107,9 +63,7 @@ void tst_RememberedState::unusableFile()
     QCOMPARE(
         problem, QStringLiteral("fail %1 on rikutud; see on alles nimega %2").arg(damaged, kept));
     QVERIFY(memory.save(RememberedState::Snapshot(), &problem));
-    QFile copy(kept);
-    QVERIFY(copy.open(QIODevice::ReadOnly));
-    QCOMPARE(copy.readAll(), content);
+    QCOMPARE(readFile(kept), content);
     QVERIFY(RememberedState(damaged).load(&problem));
 }
 
