@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "DeviceClaim.h"
+#include "Files.h"
 #include "OpenWatch.h"
+#include "PseudoTerminal.h"
 #include "RelayBoard.h"
 #include "SystemConsoles.h"
 #include "TtyPort.h"
@@ -11,7 +13,6 @@
 
 #include <csignal>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,7 +24,6 @@ class tst_TtyPort : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void openingFails_data();
     void openingFails();
     void frameOnALineWithoutModemControlFailsAndCloses();
@@ -36,34 +36,17 @@ private slots:
     void systemConsolesReadsTheKernelsLists();
 
 private:
-    static int openDescriptors();
     // Whether another process could claim the device now.
     static bool claimableElsewhere(const QString &device);
 
-    int m_masters[2] = {-1, -1};
-    QString m_slaves[2];
+    PseudoTerminal m_ptys[2];
+    const QString m_slaves[2] = {m_ptys[0].slave(), m_ptys[1].slave()};
 };
 
 void tst_TtyPort::initTestCase()
 {
-    for (int i = 0; i < 2; ++i) {
-        m_masters[i] = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (m_masters[i] < 0 || ::grantpt(m_masters[i]) != 0 || ::unlockpt(m_masters[i]) != 0)
-            QSKIP("this machine gives no two pseudo-terminals");
-        m_slaves[i] = QString::fromLocal8Bit(::ptsname(m_masters[i]));
-    }
-}
-
-void tst_TtyPort::cleanupTestCase()
-{
-    for (int master : m_masters)
-        if (master >= 0)
-            ::close(master);
-}
-
-int tst_TtyPort::openDescriptors()
-{
-    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+    if (!m_ptys[0].isValid() || !m_ptys[1].isValid())
+        QSKIP("this machine gives no two pseudo-terminals");
 }
 
 bool tst_TtyPort::claimableElsewhere(const QString &device)
@@ -129,8 +112,7 @@ void tst_TtyPort::frameOnALineWithoutModemControlFailsAndCloses()
         qPrintable(error.text));
     QCOMPARE(openDescriptors(), before);
     // Nothing was latched, and the port is free for the next frame.
-    char received[8];
-    QCOMPARE(::read(m_masters[0], received, sizeof received), ssize_t(-1));
+    QCOMPARE(m_ptys[0].received(), QByteArray());
     QVERIFY(board.port().open());
     board.port().close();
 }
@@ -283,12 +265,7 @@ void tst_TtyPort::systemConsolesReadsTheKernelsLists()
     QTemporaryDir dir;
     const auto file = [&](const QString &name, const QByteArray &content) {
         const QString path = dir.filePath(name);
-        if (content != "-") {
-            QFile out(path);
-            if (out.open(QIODevice::WriteOnly))
-                out.write(content);
-        }
-        return path;
+        return content == "-" || writeFile(path, content) ? path : QString();
     };
     QCOMPARE(systemConsoles(file(QStringLiteral("consoles"), procConsoles),
                  file(QStringLiteral("active"), active)),

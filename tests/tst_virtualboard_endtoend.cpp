@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "Files.h"
 #include "RealPortRig.h"
 #include "VirtualBoardTestMain.h"
 
@@ -40,12 +41,6 @@ namespace {
 // A regression into an unbounded wait then shows as a stall the library counts, without
 // holding the test for the kernel's 30 s.
 const QString kStallLimit = QStringLiteral("stall-ms 300");
-
-int openDescriptors()
-{
-    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
-}
-
 } // namespace
 
 void tst_VirtualBoardEndToEnd::initTestCase()
