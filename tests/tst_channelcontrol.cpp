@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 // The engine's commands, as every front-end drives them, and what each leaves on the board, in
 // what it announces and in what it remembers.
 class tst_ChannelControl : public QObject
@@ -63,8 +65,7 @@ void tst_ChannelControl::load()
 
     QCOMPARE(fresh.view.portLabel, portLabel);
     // Why port 1 was left is shown, as the reason its frame failed.
-    QCOMPARE(
-        fresh.view.portLeft, unusable.isEmpty() ? QString() : QStringLiteral("1: port 1 failed"));
+    QCOMPARE(fresh.view.portLeft, unusable.isEmpty() ? QString() : u"1: port 1 failed"_s);
     QCOMPARE(fresh.view.shownOn, PerChannel<bool>());
     QCOMPARE(fresh.view.shownAutomatic, PerChannel<bool>());
     QVERIFY(!fresh.store.SwitchOnTime(3).isValid());
@@ -184,8 +185,7 @@ void tst_ChannelControl::allOff()
         rig.port.unusablePorts << number;
 
     if (!unusable.isEmpty() || startPort > 2)
-        QTest::ignoreMessage(
-            QtWarningMsg, QRegularExpression(QStringLiteral("kirjutamine ebaõnnestus")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"kirjutamine ebaõnnestus"_s));
     rig.channels.allOff();
 
     QCOMPARE(rig.board.portNumber(), endPort);
@@ -211,8 +211,7 @@ void tst_ChannelControl::allOffWhileFramesFail()
     // Each all-off is told all the same, and moves to the other port, as the start did.
     ChannelRig rig;
     rig.port.unusablePorts << 1 << 2;
-    QTest::ignoreMessage(
-        QtWarningMsg, QRegularExpression(QStringLiteral("kirjutamine ebaõnnestus")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"kirjutamine ebaõnnestus"_s));
     rig.channels.load();
     rig.clock.tick();
     QCOMPARE(rig.board.portNumber(), quint16(2));
@@ -302,14 +301,13 @@ void tst_ChannelControl::remembered()
     QFETCH(std::function<void(ChannelRig &)>, command);
 
     QTemporaryDir dir;
-    RememberedState memory(dir.filePath(QStringLiteral("state.conf")));
+    RememberedState memory(dir.filePath(u"state.conf"_s));
     rig->channels.attachMemory(memory);
     command(*rig);
 
     // What a restart would read back is what the engine holds now.
     QString problem;
-    const auto snapshot
-        = RememberedState(dir.filePath(QStringLiteral("state.conf"))).load(&problem);
+    const auto snapshot = RememberedState(dir.filePath(u"state.conf"_s)).load(&problem);
     QVERIFY2(snapshot, qPrintable(problem));
     for (int channel = 1; channel <= kChannelCount; ++channel) {
         QCOMPARE(snapshot->relayState[channel], rig->channels.RelayState(channel));
@@ -357,7 +355,7 @@ void tst_ChannelControl::restore()
 
     rig->channels.restore(snapshot, QDateTime(QDate(2026, 3, 9), now));
 
-    QCOMPARE(rig->view.portLabel, QStringLiteral("2"));
+    QCOMPARE(rig->view.portLabel, u"2"_s);
     QCOMPARE(rig->port.boards[2].outputs(), 0x10 | (state ? 0x02 : 0x00));
     QCOMPARE(rig->view.shownOn[2], state);
     QVERIFY(rig->view.shownAutomatic[2]);

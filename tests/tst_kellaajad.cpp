@@ -8,6 +8,8 @@
 #include <QTimeEdit>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 QTime switchOnOf(int channel)
 {
@@ -31,12 +33,9 @@ struct Shown : ChannelRig
     template<class T> T *find(const QString &name) const { return dialog.findChild<T *>(name); }
     QTimeEdit *picker(int channel, bool switchOn) const
     {
-        return find<QTimeEdit>(
-            QStringLiteral("Relee%1%2")
-                .arg(channel)
-                .arg(switchOn ? QStringLiteral("Sisse") : QStringLiteral("Valja")));
+        return find<QTimeEdit>(u"Relee%1%2"_s.arg(channel).arg(switchOn ? u"Sisse"_s : u"Valja"_s));
     }
-    QComboBox *portCombo() const { return find<QComboBox>(QStringLiteral("PortCombo")); }
+    QComboBox *portCombo() const { return find<QComboBox>(u"PortCombo"_s); }
     void enterDistinctTimes()
     {
         for (int channel = 1; channel <= kChannelCount; ++channel) {
@@ -76,10 +75,10 @@ void tst_Kellaajad::confirmation_data()
     QTest::addColumn<int>("choice");
     QTest::addColumn<bool>("editTimes");
 
-    QTest::newRow("ComOK without change") << QStringLiteral("click") << 1 << false;
+    QTest::newRow("ComOK without change") << u"click"_s << 1 << false;
     // The second press comes while the first one's trial is under way, and is ignored.
-    QTest::newRow("ComOK twice, Com2") << QStringLiteral("click twice") << 2 << false;
-    QTest::newRow("Alt+S, Com2") << QStringLiteral("Alt+S") << 2 << true;
+    QTest::newRow("ComOK twice, Com2") << u"click twice"_s << 2 << false;
+    QTest::newRow("Alt+S, Com2") << u"Alt+S"_s << 2 << true;
 }
 
 void tst_Kellaajad::confirmation()
@@ -95,9 +94,9 @@ void tst_Kellaajad::confirmation()
     shown.portCombo()->setCurrentIndex(choice);
 
     if (how.startsWith(QLatin1String("click")))
-        QTest::mouseClick(shown.find<QPushButton>(QStringLiteral("ComOK")), Qt::LeftButton);
+        QTest::mouseClick(shown.find<QPushButton>(u"ComOK"_s), Qt::LeftButton);
     if (how == QLatin1String("click twice"))
-        QTest::mouseClick(shown.find<QPushButton>(QStringLiteral("ComOK")), Qt::LeftButton);
+        QTest::mouseClick(shown.find<QPushButton>(u"ComOK"_s), Qt::LeftButton);
     if (how == QLatin1String("Alt+S"))
         QTest::keyClick(&shown.dialog, Qt::Key_S, Qt::AltModifier);
 
@@ -106,8 +105,7 @@ void tst_Kellaajad::confirmation()
     QCOMPARE(shown.message.shown, 0);
     QCOMPARE(shown.board.portNumber(), quint16(choice));
     // One trial of the chosen port, with nothing on the lines.
-    QCOMPARE(shown.port.wire,
-        QStringList({QStringLiteral("open%1").arg(choice), QStringLiteral("close")}));
+    QCOMPARE(shown.port.wire, QStringList({u"open%1"_s.arg(choice), u"close"_s}));
     // Also untouched pickers are stored: their midnight replaces the empty slot. Shown again,
     // the dialog is built from what was stored, with the port in use chosen.
     Kellaajad again(shown.confirmation);
@@ -115,10 +113,10 @@ void tst_Kellaajad::confirmation()
         QCOMPARE(shown.store.SwitchOnTime(channel), editTimes ? switchOnOf(channel) : QTime(0, 0));
         QCOMPARE(
             shown.store.SwitchOffTime(channel), editTimes ? switchOffOf(channel) : QTime(0, 0));
-        QCOMPARE(again.findChild<QTimeEdit *>(QStringLiteral("Relee%1Valja").arg(channel))->time(),
+        QCOMPARE(again.findChild<QTimeEdit *>(u"Relee%1Valja"_s.arg(channel))->time(),
             shown.store.SwitchOffTime(channel));
     }
-    QCOMPARE(again.findChild<QComboBox *>(QStringLiteral("PortCombo"))->currentIndex(), choice);
+    QCOMPARE(again.findChild<QComboBox *>(u"PortCombo"_s)->currentIndex(), choice);
 }
 
 void tst_Kellaajad::roadByKeyboard_data()
@@ -128,13 +126,10 @@ void tst_Kellaajad::roadByKeyboard_data()
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QTime>("switchOn");
 
-    QTest::newRow("two digits a field") << QStringLiteral("073006") << QTime(7, 30, 6);
-    QTest::newRow("a digit no second can follow fills its field")
-        << QStringLiteral("7306") << QTime(7, 30, 6);
-    QTest::newRow("a digit too many starts the field anew")
-        << QStringLiteral("2571") << QTime(5, 7, 1);
-    QTest::newRow("Right and Left move a whole field")
-        << QStringLiteral(">>59<<12") << QTime(12, 0, 59);
+    QTest::newRow("two digits a field") << u"073006"_s << QTime(7, 30, 6);
+    QTest::newRow("a digit no second can follow fills its field") << u"7306"_s << QTime(7, 30, 6);
+    QTest::newRow("a digit too many starts the field anew") << u"2571"_s << QTime(5, 7, 1);
+    QTest::newRow("Right and Left move a whole field") << u">>59<<12"_s << QTime(12, 0, 59);
 }
 
 void tst_Kellaajad::roadByKeyboard()
@@ -158,7 +153,7 @@ void tst_Kellaajad::roadByKeyboard()
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     type(keys);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    type(QStringLiteral("2215"));
+    type(u"2215"_s);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
 
     QTRY_VERIFY(!shown.dialog.isVisible());
@@ -185,14 +180,14 @@ void tst_Kellaajad::failedConfirmationThenCancel()
     shown.port.unusablePorts = unusable;
     shown.enterDistinctTimes();
     shown.portCombo()->setCurrentIndex(choice);
-    QTest::mouseClick(shown.find<QPushButton>(QStringLiteral("ComOK")), Qt::LeftButton);
+    QTest::mouseClick(shown.find<QPushButton>(u"ComOK"_s), Qt::LeftButton);
 
     QTRY_COMPARE(shown.message.shown, 1);
     // The reason comes on a line of its own, with what helps on the next.
     const QStringList lines = shown.message.text.split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 3);
-    QCOMPARE(lines[0], QStringLiteral("Valitud pordi aktiveerimine ei õnnestunud"));
-    QCOMPARE(lines[1], QStringLiteral("port %1 failed").arg(choice));
+    QCOMPARE(lines[0], u"Valitud pordi aktiveerimine ei õnnestunud"_s);
+    QCOMPARE(lines[1], u"port %1 failed"_s.arg(choice));
     // The user can choose again: the dialog and the list are as they were, while the times are
     // stored already and the port is the one before.
     QVERIFY(shown.dialog.isVisible());
@@ -200,7 +195,7 @@ void tst_Kellaajad::failedConfirmationThenCancel()
     QCOMPARE(shown.portCombo()->currentIndex(), choice);
 
     // Cancelling now does not take the stored times back.
-    QTest::mouseClick(shown.find<QPushButton>(QStringLiteral("ComCancel")), Qt::LeftButton);
+    QTest::mouseClick(shown.find<QPushButton>(u"ComCancel"_s), Qt::LeftButton);
     QVERIFY(!shown.dialog.isVisible());
     QCOMPARE(shown.board.portNumber(), quint16(1));
     for (int channel = 1; channel <= kChannelCount; ++channel) {
@@ -215,8 +210,8 @@ void tst_Kellaajad::cancelDuringTheTrial()
     // answers, the frames must go on to port 1, which the status line still shows.
     Shown shown;
     shown.portCombo()->setCurrentIndex(2);
-    QTest::mouseClick(shown.find<QPushButton>(QStringLiteral("ComOK")), Qt::LeftButton);
-    QTest::mouseClick(shown.find<QPushButton>(QStringLiteral("ComCancel")), Qt::LeftButton);
+    QTest::mouseClick(shown.find<QPushButton>(u"ComOK"_s), Qt::LeftButton);
+    QTest::mouseClick(shown.find<QPushButton>(u"ComCancel"_s), Qt::LeftButton);
     QTest::qWait(0);
 
     QCOMPARE(shown.board.portNumber(), quint16(1));

@@ -11,6 +11,8 @@
 #include <QTimeEdit>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 // A started program as main() composes it, on a recording port, with a clock the test sets.
 struct Program : ChannelRig
@@ -27,16 +29,10 @@ struct Program : ChannelRig
     {
         return window.findChild<T *>(name);
     }
-    QPushButton *relee(int channel) const { return find(QStringLiteral("Relee%1").arg(channel)); }
-    QPushButton *autoButton(int channel) const
-    {
-        return find(QStringLiteral("Auto%1").arg(channel));
-    }
-    Lamp *led(int channel) const { return find<Lamp>(QStringLiteral("LED%1").arg(channel)); }
-    Lamp *ledAuto(int channel) const
-    {
-        return find<Lamp>(QStringLiteral("LEDAUTO%1").arg(channel - 1));
-    }
+    QPushButton *relee(int channel) const { return find(u"Relee%1"_s.arg(channel)); }
+    QPushButton *autoButton(int channel) const { return find(u"Auto%1"_s.arg(channel)); }
+    Lamp *led(int channel) const { return find<Lamp>(u"LED%1"_s.arg(channel)); }
+    Lamp *ledAuto(int channel) const { return find<Lamp>(u"LEDAUTO%1"_s.arg(channel - 1)); }
     QString text(const QString &label) const { return find<QLabel>(label)->text(); }
     quint8 outputs(quint16 number = 1) { return port.boards[number].outputs(); }
 
@@ -48,7 +44,7 @@ void verifyShown(const Program &program, quint8 outputs)
 {
     for (int channel = 1; channel <= kChannelCount; ++channel) {
         const bool on = outputs >> (channel - 1) & 1;
-        QCOMPARE(program.relee(channel)->text(), on ? QStringLiteral("V") : QStringLiteral("S"));
+        QCOMPARE(program.relee(channel)->text(), on ? u"V"_s : u"S"_s);
         QCOMPARE(program.led(channel)->backColour(), on ? 255u : 65280u);
     }
 }
@@ -79,8 +75,7 @@ void tst_Peavorm::keysAndClicks_data()
     QTest::addColumn<int>("outputs");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("click on Relee3")
-        << QStringLiteral("Relee3") << QList<int>() << false << 0x04 << QString();
+    QTest::newRow("click on Relee3") << u"Relee3"_s << QList<int>() << false << 0x04 << QString();
     // The focus starts on Relee4, the first in the tab order.
     QTest::newRow("Enter right after start")
         << QString() << QList<int> {Qt::Key_Return} << false << 0x08 << QString();
@@ -91,7 +86,7 @@ void tst_Peavorm::keysAndClicks_data()
         << ChannelControl::refusalText();
     // A held key repeats its press, and a relay must not chatter with it.
     QTest::newRow("keypad Enter held on Relee7")
-        << QStringLiteral("Relee7") << QList<int> {Qt::Key_Enter} << true << 0x40 << QString();
+        << u"Relee7"_s << QList<int> {Qt::Key_Enter} << true << 0x40 << QString();
 }
 
 void tst_Peavorm::keysAndClicks()
@@ -129,7 +124,7 @@ void tst_Peavorm::keysAndClicks()
     verifyShown(program, quint8(outputs));
     QCOMPARE(refusal.text, message);
     if (!message.isEmpty()) {
-        QCOMPARE(refusal.title, QStringLiteral("Relvoog"));
+        QCOMPARE(refusal.title, u"Relvoog"_s);
         QCOMPARE(refusal.icon, QMessageBox::Critical);
         QVERIFY(!program.ledAuto(4)->isOpaque());
     }
@@ -140,11 +135,11 @@ void tst_Peavorm::roadOfASchedule()
     Program program;
     program.now = QDateTime(QDate(2024, 3, 5), QTime(6, 59, 58));
     ModalSteps user([&](QWidget *modal) {
-        if (!modal || modal->objectName() != QStringLiteral("Kellaajad"))
+        if (!modal || modal->objectName() != u"Kellaajad"_s)
             return false;
-        modal->findChild<QTimeEdit *>(QStringLiteral("Relee5Sisse"))->setTime(QTime(7, 0, 0));
-        modal->findChild<QTimeEdit *>(QStringLiteral("Relee5Valja"))->setTime(QTime(7, 0, 2));
-        modal->findChild<QComboBox *>(QStringLiteral("PortCombo"))->setCurrentIndex(2);
+        modal->findChild<QTimeEdit *>(u"Relee5Sisse"_s)->setTime(QTime(7, 0, 0));
+        modal->findChild<QTimeEdit *>(u"Relee5Valja"_s)->setTime(QTime(7, 0, 2));
+        modal->findChild<QComboBox *>(u"PortCombo"_s)->setCurrentIndex(2);
         QTest::keyClick(modal, Qt::Key_Return);
         return true;
     });
@@ -157,15 +152,14 @@ void tst_Peavorm::roadOfASchedule()
     QVERIFY(user.done());
     QCOMPARE(message.shown, 0);
     QVERIFY(program.ledAuto(5)->isOpaque());
-    QCOMPARE(program.text(QStringLiteral("PortLabel")), QStringLiteral("2"));
+    QCOMPARE(program.text(u"PortLabel"_s), u"2"_s);
 
     for (const QDate day : {QDate(2024, 3, 5), QDate(2024, 3, 6)}) {
         program.now = QDateTime(day, QTime(7, 0, 0, 30));
         QTRY_COMPARE(program.outputs(2), quint8(0x10));
         verifyShown(program, 0x10);
-        QCOMPARE(program.text(QStringLiteral("Kell")), QStringLiteral("07:00:00"));
-        QCOMPARE(
-            program.text(QStringLiteral("Kuupaev")), day.toString(QStringLiteral("MM-dd-yyyy")));
+        QCOMPARE(program.text(u"Kell"_s), u"07:00:00"_s);
+        QCOMPARE(program.text(u"Kuupaev"_s), day.toString(u"MM-dd-yyyy"_s));
 
         program.now = QDateTime(day, QTime(7, 0, 2, 500));
         QTRY_COMPARE(program.outputs(2), quint8(0));
@@ -191,12 +185,12 @@ void tst_Peavorm::lampsSayTheirState()
         // A plain widget's role, filler, is one that screen readers do not read.
         return read->role() == QAccessible::StaticText ? read->text(QAccessible::Name) : QString();
     };
-    QCOMPARE(name(program.led(5)), QStringLiteral("Relee 5: väljas"));
-    QCOMPARE(name(program.ledAuto(5)), QStringLiteral("Relee 5: käsitsijuhtimine"));
+    QCOMPARE(name(program.led(5)), u"Relee 5: väljas"_s);
+    QCOMPARE(name(program.ledAuto(5)), u"Relee 5: käsitsijuhtimine"_s);
     QTest::mouseClick(program.relee(5), Qt::LeftButton);
-    QCOMPARE(name(program.led(5)), QStringLiteral("Relee 5: sees"));
+    QCOMPARE(name(program.led(5)), u"Relee 5: sees"_s);
     program.enterAutomatic(5, QTime(7, 0), QTime(8, 0));
-    QCOMPARE(name(program.ledAuto(5)), QStringLiteral("Relee 5: automaatjuhtimine"));
+    QCOMPARE(name(program.ledAuto(5)), u"Relee 5: automaatjuhtimine"_s);
 }
 
 void tst_Peavorm::portLabelTellsWhyFramesFail_data()
@@ -220,20 +214,18 @@ void tst_Peavorm::portLabelTellsWhyFramesFail()
     QFETCH(QString, firstLine);
 
     if (!unusableAtStart.isEmpty())
-        QTest::ignoreMessage(
-            QtWarningMsg, QRegularExpression(QStringLiteral("kirjutamine ebaõnnestus")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"kirjutamine ebaõnnestus"_s));
     Program program(unusableAtStart);
     program.port.unusablePorts.clear();
     if (openError) {
         program.port.unusablePorts << 1;
         program.port.openError = openError;
-        QTest::ignoreMessage(
-            QtWarningMsg, QRegularExpression(QStringLiteral("kirjutamine ebaõnnestus")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"kirjutamine ebaõnnestus"_s));
     }
     program.clock.tick();
 
     // Red while frames fail, so that lamps the board never got do not pass for its outputs.
-    auto *portLabel = program.find<QLabel>(QStringLiteral("PortLabel"));
+    auto *portLabel = program.find<QLabel>(u"PortLabel"_s);
     const auto colour = [portLabel] { return portLabel->palette().color(QPalette::WindowText); };
     QCOMPARE(portLabel->text(), label);
     QCOMPARE(colour(), openError ? QColor(Qt::red) : QColor(Qt::blue));
@@ -276,9 +268,9 @@ void tst_Peavorm::quit()
                 program.window.CloseMain();
             return modal != nullptr;
         });
-        QTest::mouseClick(program.find(QStringLiteral("ComLisad")), Qt::LeftButton);
+        QTest::mouseClick(program.find(u"ComLisad"_s), Qt::LeftButton);
     } else {
-        QTest::mouseClick(program.find(QStringLiteral("ComLopp")), Qt::LeftButton);
+        QTest::mouseClick(program.find(u"ComLopp"_s), Qt::LeftButton);
     }
     QVERIFY(!program.window.isVisible());
     QVERIFY(!QApplication::activeModalWidget());

@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 // The file that keeps what a restart with --restore resumes, when it cannot be trusted.
 class tst_RememberedState : public QObject
 {
@@ -40,7 +42,7 @@ void tst_RememberedState::unusableFile()
     QFETCH(QByteArray, to);
 
     QTemporaryDir dir;
-    const QString written = dir.filePath(QStringLiteral("written.conf"));
+    const QString written = dir.filePath(u"written.conf"_s);
     RememberedState::Snapshot snapshot;
     snapshot.switchOn[3] = QTime(7, 0);
     snapshot.switchOn[5] = QTime(6, 0);
@@ -53,15 +55,14 @@ void tst_RememberedState::unusableFile()
     content = from.isEmpty() ? to : content.replace(content.indexOf(from), from.size(), to);
     // Another file: QSettings keeps what it read of one, and would not notice a change within
     // the same second. Beside it, the copy an earlier start kept.
-    const QString damaged = dir.filePath(QStringLiteral("damaged.conf"));
-    const QString kept = damaged + QStringLiteral(".damaged");
+    const QString damaged = dir.filePath(u"damaged.conf"_s);
+    const QString kept = damaged + u".damaged"_s;
     QVERIFY(writeFile(damaged, content) && writeFile(kept, "older"));
 
     // Refused, kept aside where the problem says, and not touched by what is remembered next.
     RememberedState memory(damaged);
     QVERIFY(!memory.load(&problem));
-    QCOMPARE(
-        problem, QStringLiteral("fail %1 on rikutud; see on alles nimega %2").arg(damaged, kept));
+    QCOMPARE(problem, u"fail %1 on rikutud; see on alles nimega %2"_s.arg(damaged, kept));
     QVERIFY(memory.save(RememberedState::Snapshot(), &problem));
     QCOMPARE(readFile(kept), content);
     QVERIFY(RememberedState(damaged).load(&problem));

@@ -17,6 +17,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 // The real serial component on pseudo-terminals; never on a machine's serial ports.
 class tst_TtyPort : public QObject
 {
@@ -68,14 +70,13 @@ void tst_TtyPort::openingFails_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("text"); // %1: the system's words for the code
 
-    const QString notOpened = QStringLiteral("Seadet %1 ei saa avada: %2.");
+    const QString notOpened = u"Seadet %1 ei saa avada: %2."_s;
     QTest::newRow("missing device") << "/nonexistent/ttyRelvoog" << quint16(1) << ENOENT
-                                    << notOpened.arg(QStringLiteral("/nonexistent/ttyRelvoog"));
+                                    << notOpened.arg(u"/nonexistent/ttyRelvoog"_s);
     QTest::newRow("not a terminal")
-        << "/dev/null" << quint16(1) << ENOTTY << notOpened.arg(QStringLiteral("/dev/null"));
+        << "/dev/null" << quint16(1) << ENOTTY << notOpened.arg(u"/dev/null"_s);
     // The dialog's "---": nothing is missing, nothing was chosen.
-    QTest::newRow("no port chosen")
-        << "/dev/null" << quint16(0) << 0 << QStringLiteral("Porti ei ole valitud.");
+    QTest::newRow("no port chosen") << "/dev/null" << quint16(0) << 0 << u"Porti ei ole valitud."_s;
 }
 
 void tst_TtyPort::openingFails()
@@ -103,12 +104,11 @@ void tst_TtyPort::frameOnALineWithoutModemControlFailsAndCloses()
     // The claim is taken with the port, not with the frame.
     board.setPortNumber(1);
     const int before = openDescriptors();
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("ebaõnnestus.*RTS")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"ebaõnnestus.*RTS"_s));
     board.write(RelayStates());
     const auto error = written.value(0).value(2).value<LinkError>();
     QCOMPARE(error.reason, LinkError::Reason::LineFailed);
-    QVERIFY2(error.text.startsWith(
-                 QStringLiteral("Seadme %1 liini RTS ei saa seada: ").arg(m_slaves[0])),
+    QVERIFY2(error.text.startsWith(u"Seadme %1 liini RTS ei saa seada: "_s.arg(m_slaves[0])),
         qPrintable(error.text));
     QCOMPARE(openDescriptors(), before);
     // Nothing was latched, and the port is free for the next frame.
@@ -159,44 +159,29 @@ void tst_TtyPort::claimFollowsThePortInUse()
     QFETCH(bool, otherCopyOnPort2);
     QFETCH(bool, portTwoTaken);
 
-    // The other copy is a child process that claims port 2 and waits.
     RelayBoard board(std::make_unique<TtyPort>(QStringList {m_slaves[0], m_slaves[1]}),
         RelayBoard::Threading::Inline);
-    // Ends with the case, however it ends, so that no claim outlives the test.
-    struct Child
-    {
-        pid_t pid = -1;
-        void end()
-        {
-            if (pid > 0) {
-                ::kill(pid, SIGKILL);
-                ::waitpid(pid, nullptr, 0);
-            }
-            pid = -1;
-        }
-        ~Child() { end(); }
-    } other;
-    int ready[2];
-    QVERIFY(::pipe(ready) == 0);
-    if (otherCopyOnPort2) {
-        other.pid = ::fork();
-        if (other.pid == 0) {
-            DeviceClaim claim;
-            const char done = claim.claim(m_slaves[1]) == DeviceClaim::Result::Claimed;
-            [[maybe_unused]] auto written = ::write(ready[1], &done, 1);
-            ::pause();
-            ::_exit(0);
-        }
-        char done = 0;
-        QCOMPARE(::read(ready[0], &done, 1), ssize_t(1));
-        QVERIFY(done);
+    // The other copy is a child process that claims port 2 and waits. It ends with the case,
+    // however the case ends, so that no claim outlives the test.
+    pid_t other = otherCopyOnPort2 ? ::fork() : -1;
+    if (other == 0) {
+        DeviceClaim claim;
+        claim.claim(m_slaves[1]);
+        ::pause();
+        ::_exit(0);
     }
-    ::close(ready[0]);
-    ::close(ready[1]);
+    const auto end = [&other] {
+        if (other > 0 && ::kill(other, SIGKILL) == 0)
+            ::waitpid(other, nullptr, 0);
+        other = -1;
+    };
+    const auto ended = qScopeGuard(end);
+    if (other > 0)
+        QTRY_VERIFY(!claimableElsewhere(m_slaves[1]));
     LinkError last;
     for (quint16 number : portsInUse)
         last = board.setPortNumber(number);
-    other.end();
+    end();
 
     // A board another copy drives is refused, and its frames never touch it.
     QCOMPARE(last.reason == LinkError::Reason::Claimed, otherCopyOnPort2);
@@ -212,8 +197,7 @@ void tst_TtyPort::consoleIsNeverOpened_data()
     QTest::addColumn<bool>("refused");
 
     const auto none = std::make_optional(QStringList());
-    const auto thePort
-        = std::make_optional(QStringList {QStringLiteral("tty0"), m_slaves[0].mid(5)});
+    const auto thePort = std::make_optional(QStringList {u"tty0"_s, m_slaves[0].mid(5)});
     QTest::newRow("no console") << none << false << false;
     QTest::newRow("console list unreadable") << std::optional<QStringList>() << false << false;
     QTest::newRow("the port is a console") << thePort << false << true;
@@ -228,7 +212,7 @@ void tst_TtyPort::consoleIsNeverOpened()
     QFETCH(bool, refused);
 
     QTemporaryDir links;
-    const QString link = links.filePath(QStringLiteral("usb-Relay_Board-if00"));
+    const QString link = links.filePath(u"usb-Relay_Board-if00"_s);
     QVERIFY(QFile::link(m_slaves[0], link));
     TtyPort port({throughLink ? link : m_slaves[0]}, [&] { return consoles; });
     OpenWatch watch(m_slaves[0]);
@@ -251,7 +235,7 @@ void tst_TtyPort::systemConsolesReadsTheKernelsLists_data()
 
     QTest::newRow("serial console")
         << QByteArray("ttyS0                -W- (EC  p a)    4:64\n") << QByteArray("ttyS0\n")
-        << std::make_optional(QStringList {QStringLiteral("ttyS0")});
+        << std::make_optional(QStringList {u"ttyS0"_s});
     QTest::newRow("neither readable")
         << QByteArray("-") << QByteArray("-") << std::optional<QStringList>();
 }
@@ -267,9 +251,7 @@ void tst_TtyPort::systemConsolesReadsTheKernelsLists()
         const QString path = dir.filePath(name);
         return content == "-" || writeFile(path, content) ? path : QString();
     };
-    QCOMPARE(systemConsoles(file(QStringLiteral("consoles"), procConsoles),
-                 file(QStringLiteral("active"), active)),
-        names);
+    QCOMPARE(systemConsoles(file(u"consoles"_s, procConsoles), file(u"active"_s, active)), names);
 }
 
 QTEST_GUILESS_MAIN(tst_TtyPort)

@@ -12,6 +12,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 // What the other virtual board tests stand on: the emulator decodes frames as the board does,
 // raises and drops the lines as the kernel does, keeps programs off the machine's serial ports,
 // and its launcher runs a program on it. Its faults are met where the program meets them.
@@ -32,7 +34,7 @@ private:
 
 namespace {
 // No device has this name: should the guard fail, the kernel still finds nothing to open.
-const QString kNoSuchSerialPort = QStringLiteral("/dev/ttyS-virtualboard-test");
+const QString kNoSuchSerialPort = u"/dev/ttyS-virtualboard-test"_s;
 
 bool setLine(int fd, bool on, int line)
 {
@@ -94,39 +96,37 @@ void tst_VirtualBoard::frames()
 void tst_VirtualBoard::guardRefusesSerialPorts()
 {
     QVERIFY(!QFileInfo::exists(kNoSuchSerialPort));
-    const QString alias = m_dir.filePath(QStringLiteral("ttyRelay0"));
-    const QString tracePath = m_dir.filePath(QStringLiteral("guard.trace"));
-    QVERIFY(VirtualBoard::control(
-        QStringLiteral("trace %1; map %2 %3").arg(tracePath, alias, kNoSuchSerialPort)));
+    const QString alias = m_dir.filePath(u"ttyRelay0"_s);
+    const QString tracePath = m_dir.filePath(u"guard.trace"_s);
+    QVERIFY(
+        VirtualBoard::control(u"trace %1; map %2 %3"_s.arg(tracePath, alias, kNoSuchSerialPort)));
     // Asked for directly, and through a mapping.
     for (const QString &path : {kNoSuchSerialPort, alias}) {
         errno = 0;
         QCOMPARE(::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY), -1);
         QCOMPARE(errno, ENOENT);
     }
-    QVERIFY(VirtualBoard::control(QStringLiteral("trace; unmap ") + alias));
+    QVERIFY(VirtualBoard::control(u"trace; unmap "_s + alias));
 
     const TraceLog trace(tracePath);
     for (const QString &path : {kNoSuchSerialPort, alias})
         QVERIFY2(!trace.events(path).isEmpty()
                 && trace.events(path).last().name == QLatin1String("guard"),
-            qPrintable(path + QStringLiteral(" was not refused by the guard")));
+            qPrintable(path + u" was not refused by the guard"_s));
 }
 
 void tst_VirtualBoard::launcherShowsOutputs()
 {
     // A port under a made-up name, so that nothing here could reach a real serial port even if
     // the redirection failed.
-    const QString port = m_dir.filePath(QStringLiteral("ttyRelay1"));
-    const QString live = m_dir.filePath(QStringLiteral("live.txt"));
+    const QString port = m_dir.filePath(u"ttyRelay1"_s);
+    const QString live = m_dir.filePath(u"live.txt"_s);
     QProcess run;
-    run.setEnvironment(
-        QProcess::systemEnvironment() << QStringLiteral("VIRTUALBOARD_LIVE=") + live);
+    run.setEnvironment(QProcess::systemEnvironment() << u"VIRTUALBOARD_LIVE="_s + live);
     run.setProcessChannelMode(QProcess::ForwardedChannels);
     run.start(VirtualBoard::launcherPath(),
-        {QStringLiteral("--port"), port, QStringLiteral("--"),
-            QCoreApplication::applicationFilePath(), QStringLiteral("--virtualboard-frame"), port,
-            QStringLiteral("0x0b")});
+        {u"--port"_s, port, u"--"_s, QCoreApplication::applicationFilePath(),
+            u"--virtualboard-frame"_s, port, u"0x0b"_s});
     QVERIFY(run.waitForFinished(20000) && run.exitStatus() == QProcess::NormalExit);
     QCOMPARE(run.exitCode(), 0);
 
@@ -134,7 +134,7 @@ void tst_VirtualBoard::launcherShowsOutputs()
     QVERIFY(file.open(QIODevice::ReadOnly));
     // After the time of day: one line, the port and its outputs, channel 1 first.
     QCOMPARE(QString::fromLocal8Bit(file.readAll()).mid(int(sizeof "12:00:00.000")),
-        port + QStringLiteral("  1:ON  2:ON  3:off 4:ON  5:off 6:off 7:off 8:off\n"));
+        port + u"  1:ON  2:ON  3:off 4:ON  5:off 6:off 7:off 8:off\n"_s);
 }
 
 VIRTUALBOARD_TEST_MAIN(tst_VirtualBoard)

@@ -11,6 +11,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 // The program's commands and tick on the real serial component, with the virtual board on two
 // pseudo-terminals: after every frame the board's latched outputs must be the states shown. Under
 // the faults a real port meets (missing, held by another program, unplugged and plugged back, a
@@ -40,7 +42,7 @@ private slots:
 namespace {
 // A regression into an unbounded wait then shows as a stall the library counts, without
 // holding the test for the kernel's 30 s.
-const QString kStallLimit = QStringLiteral("stall-ms 300");
+const QString kStallLimit = u"stall-ms 300"_s;
 } // namespace
 
 void tst_VirtualBoardEndToEnd::initTestCase()
@@ -55,7 +57,7 @@ void tst_VirtualBoardEndToEnd::manualSwitches()
     RealPortRig rig;
     rig.channels.load();
     VERIFY_FRAME(rig, 1, 0);
-    QCOMPARE(rig.view.portLabel, QStringLiteral("1"));
+    QCOMPARE(rig.view.portLabel, u"1"_s);
 
     // Each end of the frame alone, then every channel on, then two off again.
     for (int channel : {1, 8, 2, 3, 4, 5, 6, 7, 4, 5}) {
@@ -68,7 +70,7 @@ void tst_VirtualBoardEndToEnd::manualSwitches()
         rig.clock.tick();
         VERIFY_FRAME(rig, 1, latches);
     }
-    QCOMPARE(rig.latchedWord(1), QStringLiteral("11100111"));
+    QCOMPARE(rig.latchedWord(1), u"11100111"_s);
 
     // The port as the board needs it: 9600 baud 8N1, no flow control, and no wait for a carrier
     // the board never raises.
@@ -88,14 +90,14 @@ void tst_VirtualBoardEndToEnd::writingThread()
         rig.channels.manualSwitch(channel);
         rig.clock.tick();
     }
-    QTRY_COMPARE(rig.latchedWord(1), QStringLiteral("11111111"));
+    QTRY_COMPARE(rig.latchedWord(1), u"11111111"_s);
 }
 
 void tst_VirtualBoardEndToEnd::strobeNotDroppedAtClose()
 {
     RealPortRig rig;
     // An adapter that drops unsent output at close, where the kernel would wait for it.
-    QVERIFY(VirtualBoard::control(QStringLiteral("fault %1 close-drops").arg(rig.device(1))));
+    QVERIFY(VirtualBoard::control(u"fault %1 close-drops"_s.arg(rig.device(1))));
     rig.channels.load();
     VERIFY_FRAME(rig, 1, 0);
     // Each frame differs from the one before, so a lost strobe leaves the old outputs.
@@ -106,12 +108,12 @@ void tst_VirtualBoardEndToEnd::strobeNotDroppedAtClose()
     }
     QCOMPARE(rig.state(1).dropped, 0);
     QCOMPARE(rig.ptys[0].received(), QByteArray(9, 'a'));
-    QVERIFY(VirtualBoard::control(QStringLiteral("fault %1 none").arg(rig.device(1))));
+    QVERIFY(VirtualBoard::control(u"fault %1 none"_s.arg(rig.device(1))));
 }
 
 void tst_VirtualBoardEndToEnd::cleanup()
 {
-    VirtualBoard::control(QStringLiteral("stall-ms 30000"));
+    VirtualBoard::control(u"stall-ms 30000"_s);
 }
 
 void tst_VirtualBoardEndToEnd::faultDuringTicks_data()
@@ -119,11 +121,10 @@ void tst_VirtualBoardEndToEnd::faultDuringTicks_data()
     QTest::addColumn<QString>("fault");
     QTest::addColumn<int>("framesBeforeFault");
 
-    QTest::newRow("port missing") << QStringLiteral("missing") << 0;
-    QTest::newRow("port held by another program") << QStringLiteral("held") << 0;
-    QTest::newRow("unplugged after 5 frames, then replugged")
-        << QStringLiteral("unplug-after 5") << 5;
-    QTest::newRow("drain never completes") << QStringLiteral("wedge") << 0;
+    QTest::newRow("port missing") << u"missing"_s << 0;
+    QTest::newRow("port held by another program") << u"held"_s << 0;
+    QTest::newRow("unplugged after 5 frames, then replugged") << u"unplug-after 5"_s << 5;
+    QTest::newRow("drain never completes") << u"wedge"_s << 0;
 }
 
 void tst_VirtualBoardEndToEnd::faultDuringTicks()
@@ -146,12 +147,11 @@ void tst_VirtualBoardEndToEnd::faultDuringTicks()
         if (holder != -1)
             QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
         else
-            QVERIFY(VirtualBoard::control(QStringLiteral("fault %1 %2").arg(rig.device(1), fault)));
+            QVERIFY(VirtualBoard::control(u"fault %1 %2"_s.arg(rig.device(1), fault)));
         const qint64 latchesAtFault = rig.state(1).latches;
         // One warning when frames start failing, and nothing for the ticks that follow.
-        QTest::ignoreMessage(
-            QtWarningMsg, QRegularExpression(QStringLiteral("kirjutamine ebaõnnestus")));
-        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"kirjutamine ebaõnnestus"_s));
+        QTest::failOnWarning(QRegularExpression(u"."_s));
         for (int tick = 0; tick < kTicks; ++tick) {
             // The user keeps switching while the board cannot follow.
             if (tick % 20 == 10)
@@ -166,9 +166,9 @@ void tst_VirtualBoardEndToEnd::faultDuringTicks()
 
         if (holder != -1)
             ::close(holder);
-        VirtualBoard::control(QStringLiteral("fault %1 none").arg(rig.device(1)));
+        VirtualBoard::control(u"fault %1 none"_s.arg(rig.device(1)));
         const qint64 latches = rig.state(1).latches;
-        QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("Port 1 vastab taas")));
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression(u"Port 1 vastab taas"_s));
         rig.clock.tick();
         QCOMPARE(rig.state(1).latches, latches + 1);
         QCOMPARE(rig.latchedWord(1), rig.shownWord());
