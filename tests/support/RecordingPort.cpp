@@ -30,21 +30,12 @@ void RecordingPort::close()
     wire << QStringLiteral("close");
 }
 
-bool RecordingPort::setDtr(bool asserted)
+bool RecordingPort::setLine(const char *name, void (BoardModel::*set)(bool), bool asserted)
 {
     if (!m_open || linesFail)
         return fail(LinkError::Reason::LineFailed, EIO);
-    wire << QStringLiteral("dtr%1").arg(int(asserted));
-    boards[m_openPort].setDtr(asserted);
-    return true;
-}
-
-bool RecordingPort::setRts(bool asserted)
-{
-    if (!m_open || linesFail)
-        return fail(LinkError::Reason::LineFailed, EIO);
-    wire << QStringLiteral("rts%1").arg(int(asserted));
-    boards[m_openPort].setRts(asserted);
+    wire << QLatin1String(name) + QString::number(int(asserted));
+    (boards[m_openPort].*set)(asserted);
     return true;
 }
 

@@ -23,8 +23,8 @@ public:
     }
     bool open() override;
     void close() override;
-    bool setDtr(bool asserted) override;
-    bool setRts(bool asserted) override;
+    bool setDtr(bool asserted) override { return setLine("dtr", &BoardModel::setDtr, asserted); }
+    bool setRts(bool asserted) override { return setLine("rts", &BoardModel::setRts, asserted); }
     bool transmit(const QByteArray &data) override;
     LinkError error() const override { return m_error; }
 
@@ -44,6 +44,7 @@ public:
 
 private:
     bool fail(LinkError::Reason reason, int code);
+    bool setLine(const char *name, void (BoardModel::*set)(bool), bool asserted);
 
     bool m_open = false;
     quint16 m_openPort = 0;
