@@ -127,12 +127,15 @@ void tst_LanguageChoice::choice()
 void tst_LanguageChoice::windowInTheSystemsLanguage()
 {
     // CTest runs this under both locales: channel 1's frame and switch, the settings and quit
-    // buttons, the status line's caption and the date of 9 March 2026.
+    // buttons, the status line's caption, its time (with seconds in every locale) and the date:
+    // noon, 9 March 2026.
     QStringList expected;
     if (qgetenv("LANG") == "en_US.UTF-8")
-        expected = {u"Relay 1"_s, u"Off"_s, u"Setup"_s, u"Quit"_s, u"Now:"_s, u"3/9/26"_s};
+        expected = {
+            u"Relay 1"_s, u"Off"_s, u"Setup"_s, u"Quit"_s, u"Now:"_s, u"12:00:00"_s, u"3/9/26"_s};
     else if (qgetenv("LANG") == "C")
-        expected = {u"Relee 1"_s, u"V"_s, u"Seaded"_s, u"Lõpp"_s, u"Täna:"_s, u"03-09-2026"_s};
+        expected = {u"Relee 1"_s, u"V"_s, u"Seaded"_s, u"Lõpp"_s, u"Täna:"_s, u"12:00:00"_s,
+            u"03-09-2026"_s};
     else
         QSKIP("meant for LANG=en_US.UTF-8 and LANG=C, as CTest runs it");
 
@@ -140,7 +143,8 @@ void tst_LanguageChoice::windowInTheSystemsLanguage()
     const LanguageChoice chosen(LanguageChoice::choose(QLocale().uiLanguages()));
     Shown shown;
     QStringList texts;
-    for (const char *name : {"Frame2", "Relee1", "ComLisad", "ComLopp", "Label1", "Kuupaev"})
+    for (const char *name :
+        {"Frame2", "Relee1", "ComLisad", "ComLopp", "Label1", "Kell", "Kuupaev"})
         texts << roomOf(shown.window.findChild<QWidget *>(QLatin1String(name))).text;
     QCOMPARE(texts, expected);
 

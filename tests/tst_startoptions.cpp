@@ -17,8 +17,6 @@ private slots:
     void parse_data();
     void parse();
     void readmeExample();
-    void everyListedOptionWorks_data();
-    void everyListedOptionWorks();
     void service();
     void unreadableSettings();
 
@@ -134,37 +132,6 @@ void tst_StartOptions::readmeExample()
     QCOMPARE(options.devices(), QStringList({value(u"port1"_s), value(u"port2"_s)}));
     QVERIFY(options.restore() && value(u"restore"_s) == u"true"_s);
     QCOMPARE(options.language(), LanguageChoice::fromName(value(u"language"_s)));
-}
-
-void tst_StartOptions::everyListedOptionWorks_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-
-    StartOptions options;
-    QCOMPARE(parse(options, {u"--help"_s}), StartOptions::Action::ShowHelp);
-    // One option a line, its long name last: "  -h, --help  Displays this help."
-    const QRegularExpression option(
-        u"^  (?:-[a-z], )?(--[a-z0-9-]+)( <[a-z]+>)?"_s, QRegularExpression::MultilineOption);
-    for (auto match = option.globalMatch(options.message()); match.hasNext();) {
-        const auto found = match.next();
-        QTest::newRow(qPrintable(found.captured(1))) << QStringList {found.captured(1)}
-                + QStringList(found.hasCaptured(2) ? 1 : 0, u"value"_s);
-    }
-}
-
-void tst_StartOptions::everyListedOptionWorks()
-{
-    QFETCH(QStringList, arguments);
-
-    // Each makes the program do something else than it does without it.
-    const auto outcome = [](const QStringList &arguments) {
-        StartOptions options;
-        const auto action = parse(options, arguments);
-        return QStringList {QString::number(int(action)), options.message(),
-            options.devices().join(QLatin1Char(' ')), QString::number(options.restore()),
-            options.statePath()};
-    };
-    QVERIFY(outcome(arguments) != outcome({}));
 }
 
 void tst_StartOptions::service()
