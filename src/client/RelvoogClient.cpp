@@ -60,7 +60,8 @@ int RelvoogClient::failure(const QDBusError &error) const
         || error.name() == Relvoog1::kInvalidPort) {
         status = Usage;
     }
-    printLine(stderr, QStringLiteral("relvoogctl: ") + text);
+    // One line, whatever the service or Qt put into the message.
+    printLine(stderr, QStringLiteral("relvoogctl: ") + text.simplified());
     return status;
 }
 
