@@ -199,10 +199,6 @@ void tst_StartOptions::service_data()
     QTest::newRow("systemd's state folders")
         << "HOME/var:HOME/other" << QStringList {QStringLiteral("--system")}
         << StartOptions::Action::Run << "HOME/var/state.conf" << true;
-    QTest::newRow("--state wins") << "HOME/var"
-                                  << QStringList {QStringLiteral("--state"),
-                                         QStringLiteral("HOME/mine.conf")}
-                                  << StartOptions::Action::Run << "HOME/mine.conf" << false;
     QTest::newRow("--restore is the window's") << "" << QStringList {QStringLiteral("--restore")}
                                                << StartOptions::Action::Refuse << "" << false;
 }
