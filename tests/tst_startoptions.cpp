@@ -197,16 +197,9 @@ void tst_StartOptions::service_data()
 
     QTest::newRow("a user's service") << "" << QStringList() << StartOptions::Action::Run
                                       << "HOME/state/relvoog/ttyUSB0.conf" << false;
-    QTest::newRow("systemd's state folder")
-        << "HOME/var" << QStringList {QStringLiteral("--system")} << StartOptions::Action::Run
-        << "HOME/var/state.conf" << true;
-    QTest::newRow("the first of systemd's state folders")
-        << "HOME/var:HOME/other" << QStringList() << StartOptions::Action::Run
-        << "HOME/var/state.conf" << false;
-    QTest::newRow("--state wins") << "HOME/var"
-                                  << QStringList {QStringLiteral("--state"),
-                                         QStringLiteral("HOME/mine.conf")}
-                                  << StartOptions::Action::Run << "HOME/mine.conf" << false;
+    QTest::newRow("systemd's state folders")
+        << "HOME/var:HOME/other" << QStringList {QStringLiteral("--system")}
+        << StartOptions::Action::Run << "HOME/var/state.conf" << true;
     QTest::newRow("--restore is the window's") << "" << QStringList {QStringLiteral("--restore")}
                                                << StartOptions::Action::Refuse << "" << false;
 }

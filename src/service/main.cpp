@@ -82,7 +82,7 @@ int main(int argc, char *argv[])
         qCCritical(lcService).noquote()
             << (system ? QCoreApplication::translate("main", "Süsteemi siinile ei pääse: %1.")
                        : QCoreApplication::translate("main", "Seansi siinile ei pääse: %1."))
-                   .arg(bus.lastError().message());
+                   .arg(bus.lastError().message().simplified());
         return kBusRefused;
     }
     Module1 store;
@@ -93,13 +93,13 @@ int main(int argc, char *argv[])
     if (!bus.registerObject(Relvoog1::kPath, &channels)
         || !bus.registerService(Relvoog1::kService)) {
         const uint holder = bus.interface()->servicePid(Relvoog1::kService);
-        qCCritical(lcService).noquote()
-            << (holder ? QCoreApplication::translate(
+        qCCritical(lcService).noquote() << (holder
+                ? QCoreApplication::translate(
                     "main", "Nimi %1 on %2 juba võetud: seal töötab relvoogd (protsess %3).")
-                             .arg(Relvoog1::kService, onTheBus)
-                             .arg(holder)
-                       : QCoreApplication::translate("main", "Nime %1 ei saa %2 võtta: %3")
-                             .arg(Relvoog1::kService, onTheBus, bus.lastError().message()));
+                      .arg(Relvoog1::kService, onTheBus)
+                      .arg(holder)
+                : QCoreApplication::translate("main", "Nime %1 ei saa %2 võtta: %3")
+                      .arg(Relvoog1::kService, onTheBus, bus.lastError().message().simplified()));
         return kBusRefused;
     }
     qCInfo(lcService).noquote() << QCoreApplication::translate(
