@@ -1,5 +1,7 @@
 #include "ChannelControl.h"
 #include "Module1.h"
+#include "MqttBridge.h"
+#include "MqttSettings.h"
 #include "Peavorm.h"
 #include "RelayBoard.h"
 #include "RememberedState.h"
@@ -50,6 +52,9 @@ int main(int argc, char *argv[])
     }
     if (!options.settingsProblem().isEmpty())
         print(stderr, options.settingsProblem(), 0);
+    const MqttSettings mqtt = MqttSettings::read(StartOptions::settingsPath());
+    if (!mqtt.problem.isEmpty())
+        print(stderr, mqtt.problem, 0);
 
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("relvoog"));
@@ -91,6 +96,14 @@ int main(int argc, char *argv[])
         QCoreApplication::exit(0);
     });
 #endif
+
+    // Without [mqtt] settings nothing of it runs.
+    std::unique_ptr<MqttBridge> bridge;
+    if (mqtt.enabled()) {
+        bridge = std::make_unique<MqttBridge>(channels, mqtt);
+        QObject::connect(
+            bridge.get(), &MqttBridge::connectionChanged, &window, &Peavorm::showBrokerState);
+    }
 
     // The all-off frame is the first the board gets; the tick starts with the event loop.
     channels.load();
