@@ -17,6 +17,11 @@ namespace {
 constexpr int kKeepAliveSeconds = 30;
 // The library sends its pings and notices a silent broker when asked, at most this late.
 constexpr std::chrono::seconds kKeepAliveCheck {1};
+// What the program publishes goes at most once: libmosquitto would send again, after a
+// reconnection, what it had not seen acknowledged, and that could come after the fresh state
+// published for the new connection. Everything is published anew at each connection anyway.
+constexpr int kPublishQos = 0;
+// The will and the commands are kept by the broker until they are delivered.
 constexpr int kQos = 1;
 
 bool isConnectionFailure(int result)
@@ -259,7 +264,7 @@ void BrokerClient::publish(const QString &topic, const QByteArray &payload, bool
         return;
     requested(topic,
         mosquitto_publish_v5(m_mosq, nullptr, topic.toUtf8().constData(), int(payload.size()),
-            payload.constData(), kQos, retain, nullptr));
+            payload.constData(), kPublishQos, retain, nullptr));
 }
 
 void BrokerClient::subscribe(const QStringList &filters)

@@ -1,0 +1,370 @@
+#include "BrokerProbe.h"
+#include "ChannelControl.h"
+#include "Module1.h"
+#include "MosquittoBroker.h"
+#include "MqttBridge.h"
+#include "PseudoTerminal.h"
+#include "RecordingPort.h"
+#include "RelayBoard.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+// Waits for what the broker brings, looking every millisecond rather than QTest's every ten: a
+// message takes two turns of the event loop and a few milliseconds.
+bool waitFor(const std::function<bool()> &done)
+{
+    const QDeadlineTimer deadline(5000);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents();
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+// Each a topic below the root and a payload.
+using Commands = QList<QByteArrayList>;
+
+// The engine on a recording port with the bridge on a broker, under a topic root of its own.
+struct BridgeRig
+{
+    explicit BridgeRig(const MqttSettings &settings)
+        : settings(settings)
+    { }
+
+    void startBridge()
+    {
+        bridge = std::make_unique<MqttBridge>(channels, settings, std::chrono::milliseconds(50));
+    }
+    QString topic(const QString &suffix) const
+    {
+        return settings.topic + QLatin1Char('/') + suffix;
+    }
+    quint8 outputs() { return port.boards[board.portNumber()].outputs(); }
+    // Waits until the topic below the root shows the payload.
+    bool shows(const BrokerProbe &probe, const QString &suffix, const QByteArray &payload) const
+    {
+        return waitFor([&] { return probe.last(topic(suffix)) == payload; });
+    }
+
+    MqttSettings settings;
+    RelayBoard board {std::make_unique<RecordingPort>(), RelayBoard::Threading::Inline};
+    RecordingPort &port = static_cast<RecordingPort &>(board.port());
+    Module1 store;
+    ChannelControl channels {board, store};
+    std::unique_ptr<MqttBridge> bridge;
+};
+} // namespace
+
+// The bridge against a mosquitto of the test's own: what Home Assistant is told, what a message
+// does to the board and what comes back, and a broker that goes away, refuses or is not the one
+// its certificate names.
+class tst_MqttBridge : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void discovery();
+    void discoveryOff();
+    void commands_data();
+    void commands();
+    void brokerRestart();
+    void access_data();
+    void access();
+    void willWhenKilled();
+
+private:
+    MqttSettings settings(const QString &root, quint16 port) const;
+
+    MosquittoBroker m_broker;
+};
+
+MqttSettings tst_MqttBridge::settings(const QString &root, quint16 port) const
+{
+    MqttSettings settings;
+    settings.host = QStringLiteral("127.0.0.1");
+    settings.port = port;
+    settings.topic = QStringLiteral("test/") + root;
+    return settings;
+}
+
+void tst_MqttBridge::initTestCase()
+{
+    if (!m_broker.start())
+        QSKIP(qPrintable(m_broker.problem()));
+}
+
+void tst_MqttBridge::discovery()
+{
+    BridgeRig rig(settings(QStringLiteral("discovery"), m_broker.port()));
+    const QString root = rig.settings.topic;
+    BrokerProbe probe(
+        m_broker.port(), {root + QStringLiteral("/#"), QStringLiteral("homeassistant/#")});
+    QVERIFY(probe.isConnected());
+    rig.startBridge();
+    QVERIFY(rig.shows(probe, QStringLiteral("status"), "online"));
+
+    QMap<QString, int> components;
+    QSet<QString> uniqueIds;
+    const QString device = QStringLiteral("relvoog_") + rig.settings.boardId();
+    for (const BrokerProbe::Message &message : probe.messages()) {
+        if (!message.topic.startsWith(QLatin1String("homeassistant/")))
+            continue;
+        QVERIFY2(message.topic.endsWith(QLatin1String("/config")), qPrintable(message.topic));
+        const QJsonObject config = QJsonDocument::fromJson(message.payload).object();
+        QVERIFY2(!config.value(QLatin1String("name")).toString().isEmpty(), message.payload);
+        uniqueIds << config.value(QLatin1String("unique_id")).toString();
+        QCOMPARE(
+            config[QLatin1String("device")][QLatin1String("identifiers")][0].toString(), device);
+        QCOMPARE(config.value(QLatin1String("availability_topic")).toString(),
+            rig.topic(QStringLiteral("status")));
+        // Every topic named is one the bridge answers on or publishes.
+        const QString command = config.value(QLatin1String("command_topic")).toString();
+        QVERIFY2(command.isEmpty()
+                || (command.startsWith(root) && command.endsWith(QLatin1String("/set"))),
+            qPrintable(command));
+        const QString state = config.value(QLatin1String("state_topic")).toString();
+        QVERIFY2(state.isEmpty() || !probe.payloads(state).isEmpty(), qPrintable(state));
+        const QString component = message.topic.section(QLatin1Char('/'), 1, 1);
+        ++components[component];
+        if (component == QLatin1String("text")) {
+            const QRegularExpression pattern(config.value(QLatin1String("pattern")).toString());
+            for (const char *time : {"07:30:00", "", "23:59:59"})
+                QVERIFY(pattern.match(QLatin1String(time)).hasMatch());
+            for (const char *time : {"24:00:00", "7:30:00", "07:30", "07:30:00x"})
+                QVERIFY(!pattern.match(QLatin1String(time)).hasMatch());
+        }
+    }
+    const QMap<QString, int> expected {{QStringLiteral("switch"), 16}, {QStringLiteral("text"), 16},
+        {QStringLiteral("button"), 1}, {QStringLiteral("binary_sensor"), 1}};
+    QCOMPARE(components, expected);
+    QCOMPARE(uniqueIds.size(), 34);
+}
+
+void tst_MqttBridge::discoveryOff()
+{
+    // What a run with discovery left behind.
+    BridgeRig rig(settings(QStringLiteral("no-discovery"), m_broker.port()));
+    const QString configs = QStringLiteral("homeassistant/+/%1/#").arg(rig.settings.boardId());
+    BrokerProbe before(m_broker.port(), {rig.topic(QStringLiteral("status"))});
+    before.publish(
+        QStringLiteral("homeassistant/switch/%1/channel3/config").arg(rig.settings.boardId()), "{}",
+        true);
+
+    rig.settings.discovery = false;
+    rig.startBridge();
+    QVERIFY(rig.shows(before, QStringLiteral("status"), "online"));
+    BrokerProbe after(m_broker.port(), {configs, rig.topic(QStringLiteral("#"))});
+    QVERIFY(rig.shows(after, QStringLiteral("status"), "online"));
+    QCOMPARE(after.messages().size(), 8 * 2 + 1 + 1); // retained: states, modes, link, status
+}
+
+void tst_MqttBridge::commands_data()
+{
+    QTest::addColumn<Commands>("commands");
+    QTest::addColumn<bool>("retained"); // kept by the broker before the bridge connects
+    QTest::addColumn<quint8>("outputs");
+    QTest::addColumn<QString>("topic");
+    QTest::addColumn<QByteArray>("shows");
+    QTest::addColumn<QString>("error"); // a part of it
+
+    const auto c = [](const QByteArray &topic, const QByteArray &payload) {
+        return QByteArrayList {topic, payload};
+    };
+    const auto s = [](const char *text) { return QString::fromUtf8(text); };
+    const QString refusal = ChannelControl::kRefusal;
+    QTest::newRow("ON") << Commands {c("channel/3/set", "ON")} << false << quint8(0x04)
+                        << s("channel/3/state") << QByteArray("ON") << QString();
+    QTest::newRow("TOGGLE") << Commands {c("channel/3/set", "TOGGLE")} << false << quint8(0x04)
+                            << s("channel/3/state") << QByteArray("ON") << QString();
+    QTest::newRow("OFF after ON") << Commands {c("channel/3/set", "ON"), c("channel/3/set", "OFF")}
+                                  << false << quint8(0) << s("channel/3/state") << QByteArray("OFF")
+                                  << QString();
+    QTest::newRow("times, then automatic")
+        << Commands {c("channel/2/on_time/set", "07:00:00"),
+               c("channel/2/off_time/set", "08:00:00"), c("channel/2/mode/set", "auto")}
+        << false << quint8(0) << s("channel/2/mode") << QByteArray("auto") << QString();
+    QTest::newRow("a switch ends automatic mode")
+        << Commands {c("channel/2/on_time/set", "07:00:00"),
+               c("channel/2/off_time/set", "08:00:00"), c("channel/2/mode/set", "auto"),
+               c("channel/2/set", "ON")}
+        << false << quint8(0x02) << s("channel/2/mode") << QByteArray("manual") << QString();
+    QTest::newRow("all off") << Commands {c("channel/1/set", "ON"), c("channel/4/set", "ON"),
+        c("all_off/set", "")} << false
+                             << quint8(0) << s("channel/4/state") << QByteArray("OFF") << QString();
+    QTest::newRow("automatic without times")
+        << Commands {c("channel/5/on_time/set", "07:00:00"), c("channel/5/mode/set", "auto")}
+        << false << quint8(0) << s("channel/5/mode") << QByteArray("manual") << refusal;
+    QTest::newRow("00:00:00 is no time")
+        << Commands {c("channel/5/on_time/set", "07:00:00"),
+               c("channel/5/off_time/set", "08:00:00"), c("channel/5/on_time/set", "00:00:00"),
+               c("channel/5/mode/set", "auto")}
+        << false << quint8(0) << s("channel/5/on_time") << QByteArray() << refusal;
+    QTest::newRow("retained") << Commands {c("channel/3/set", "ON")} << true << quint8(0)
+                              << s("channel/3/state") << QByteArray("OFF") << s("retained");
+    QTest::newRow("65 bytes") << Commands {c("channel/3/set", QByteArray(65, 'O'))} << false
+                              << quint8(0) << s("channel/3/state") << QByteArray("OFF")
+                              << s("65 bytes");
+    QTest::newRow("lower case") << Commands {c("channel/3/set", "on")} << false << quint8(0)
+                                << s("channel/3/state") << QByteArray("OFF") << s("\"on\" is not");
+    QTest::newRow("not UTF-8") << Commands {c("channel/3/set", "\xff\xfe")} << false << quint8(0)
+                               << s("channel/3/state") << QByteArray("OFF") << s("\"\\xff\\xfe\"");
+    for (const char *channel : {"0", "9", "03", "x"})
+        QTest::addRow("channel %s", channel)
+            << Commands {c(QByteArray("channel/") + channel + "/set", "ON")} << false << quint8(0)
+            << s("channel/3/state") << QByteArray("OFF") << s("no channel");
+    for (const char *time : {"24:00:00", "07:30", "7:30:00", "07:30:00 "})
+        QTest::addRow("time \"%s\"", time)
+            << Commands {c("channel/3/on_time/set", time)} << false << quint8(0)
+            << s("channel/3/on_time") << QByteArray() << s("HH:MM:SS");
+}
+
+void tst_MqttBridge::commands()
+{
+    QFETCH(Commands, commands);
+    QFETCH(bool, retained);
+    QFETCH(quint8, outputs);
+    QFETCH(QString, topic);
+    QFETCH(QByteArray, shows);
+    QFETCH(QString, error);
+
+    static int run = 0;
+    BridgeRig rig(settings(QStringLiteral("commands%1").arg(++run), m_broker.port()));
+    BrokerProbe probe(m_broker.port(), {rig.topic(QStringLiteral("#"))});
+    const auto send = [&] {
+        for (const QByteArrayList &command : commands)
+            probe.publish(rig.topic(QString::fromUtf8(command[0])), command[1], retained);
+    };
+    if (retained)
+        send();
+    rig.channels.load();
+    rig.startBridge();
+    QVERIFY(rig.shows(probe, QStringLiteral("status"), "online"));
+    if (!retained)
+        send();
+    // Commands are carried out in the order they come, so once this one shows, all have; and
+    // the bridge went on after what it refused.
+    probe.publish(rig.topic(QStringLiteral("channel/8/set")), "ON");
+    QVERIFY(rig.shows(probe, QStringLiteral("channel/8/state"), "ON"));
+
+    QCOMPARE(probe.last(rig.topic(topic)), shows);
+    QCOMPARE(rig.outputs(), quint8(outputs | 0x80));
+    const QList<QByteArray> errors = probe.payloads(rig.topic(QStringLiteral("error")));
+    QCOMPARE(errors.size(), error.isEmpty() ? 0 : 1);
+    if (!error.isEmpty())
+        QVERIFY2(QString::fromUtf8(errors[0]).contains(error), errors[0].constData());
+}
+
+void tst_MqttBridge::brokerRestart()
+{
+    BridgeRig rig(settings(QStringLiteral("restart"), m_broker.port()));
+    rig.channels.load();
+    rig.startBridge();
+    QSignalSpy connection(rig.bridge.get(), &MqttBridge::connectionChanged);
+    QVERIFY(connection.wait());
+
+    m_broker.stop();
+    QVERIFY(connection.wait());
+    QCOMPARE(connection[1][0].toBool(), false);
+    rig.channels.switchManually(3, true);
+    QVERIFY(m_broker.start());
+    // The broker kept nothing: what it shows again came from the bridge.
+    BrokerProbe probe(m_broker.port(), {rig.topic(QStringLiteral("#"))});
+    QVERIFY(rig.shows(probe, QStringLiteral("status"), "online"));
+    QCOMPARE(probe.last(rig.topic(QStringLiteral("channel/3/state"))), QByteArray("ON"));
+    QCOMPARE(connection.last()[0].toBool(), true);
+    probe.publish(rig.topic(QStringLiteral("channel/3/set")), "OFF");
+    QVERIFY(waitFor([&rig] { return rig.outputs() == 0; }));
+}
+
+void tst_MqttBridge::access_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("ca");
+    QTest::addColumn<QByteArray>("password");
+    QTest::addColumn<QString>("refusal"); // a part of it; none when it connects
+
+    const auto s = [](const char *text) { return QString::fromUtf8(text); };
+    const QByteArray password(MosquittoBroker::kPassword);
+    QTest::newRow("its CA, the password") << s("localhost") << s("ca.crt") << password << QString();
+    QTest::newRow("wrong password")
+        << s("localhost") << s("ca.crt") << QByteArray("salasõna") << s("");
+    QTest::newRow("another CA") << s("localhost") << s("other-ca.crt") << password
+                                << s("certificate verify failed");
+    QTest::newRow("host not in the certificate")
+        << s("127.0.0.1") << s("ca.crt") << password << s("not issued for 127.0.0.1");
+}
+
+void tst_MqttBridge::access()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, ca);
+    QFETCH(QByteArray, password);
+    QFETCH(QString, refusal);
+
+    static MosquittoBroker broker(MosquittoBroker::Access::TlsWithPassword);
+    if (broker.port() == 0 && !broker.start())
+        QSKIP(qPrintable(broker.problem()));
+    BridgeRig rig(settings(QStringLiteral("access"), broker.port()));
+    rig.settings.host = host;
+    rig.settings.tls = true;
+    rig.settings.caFile = broker.path(ca);
+    rig.settings.username = QLatin1String(MosquittoBroker::kUser);
+    rig.settings.password = password;
+    rig.startBridge();
+    QSignalSpy connection(rig.bridge.get(), &MqttBridge::connectionChanged);
+    QVERIFY(connection.wait());
+    QCOMPARE(connection[0][0].toBool(), refusal.isNull());
+    QVERIFY2(
+        connection[0][1].toString().contains(refusal), qPrintable(connection[0][1].toString()));
+}
+
+void tst_MqttBridge::willWhenKilled()
+{
+    const QString root = QStringLiteral("test/program");
+    QTemporaryDir home;
+    QDir(home.path()).mkpath(QStringLiteral("config/relvoog"));
+    QFile file(home.filePath(QStringLiteral("config/relvoog/relvoog.conf")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("[mqtt]\nhost=127.0.0.1\nport=%1\ntopic=%2\n")
+                   .arg(m_broker.port())
+                   .arg(root)
+                   .toUtf8());
+    file.close();
+    PseudoTerminal ports[2];
+    BrokerProbe probe(m_broker.port(), {root + QStringLiteral("/#")});
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), home.filePath(QStringLiteral("state")));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(RELVOOG_PROGRAM),
+        {QStringLiteral("--port1"), ports[0].slave(), QStringLiteral("--port2"), ports[1].slave()});
+    const auto shows = [&probe, &root](const char *suffix, const QByteArray &payload) {
+        return waitFor([&] { return probe.last(root + QLatin1String(suffix)) == payload; });
+    };
+    QVERIFY(shows("/status", "online"));
+    probe.publish(root + QStringLiteral("/channel/3/set"), "ON");
+    QVERIFY(shows("/channel/3/state", "ON"));
+
+    ::kill(pid_t(program.processId()), SIGKILL);
+    QVERIFY(shows("/status", "offline"));
+    program.waitForFinished();
+}
+
+QTEST_GUILESS_MAIN(tst_MqttBridge)
+#include "tst_mqttbridge.moc"
