@@ -6,10 +6,45 @@
 
 #include <cstdio>
 
+namespace {
+constexpr const char *kUsage
+    = "Usage: relvoog-bench [--frames | --slow | --window MODE --spawned-ns 0]\n"
+      "Measures what a relay frame costs, how steady the tick is, how light the program runs and\n"
+      "how the window fares on a slow or a hanging adapter, each figure next to its target, in\n"
+      "about two and a half minutes (bench/README.md explains the figures).\n"
+      "\n"
+      "  --frames    the frame cost alone\n"
+      "  --slow      the runs on a slow and a hanging adapter alone\n"
+      "  --window MODE --spawned-ns 0\n"
+      "              one window run alone: MODE is idle, dialog, latency, clicks or hang, with\n"
+      "              -inline after it for frames written on the window's thread\n"
+      "  -h, --help  this text\n";
+
+bool is(const char *argument, const char *option)
+{
+    return qstrcmp(argument, option) == 0;
+}
+} // namespace
+
 int main(int argc, char *argv[])
 {
-    if (argc == 2 && qstrcmp(argv[1], Benchmark::kSpinOption) == 0)
+    if (argc == 2 && is(argv[1], Benchmark::kSpinOption))
         return Benchmark::spin();
+    const bool windowRun = argc == 5 && is(argv[1], Benchmark::kWindowOption)
+        && is(argv[3], Benchmark::kSpawnedOption);
+    Benchmark::Parts parts = Benchmark::Parts::All;
+    if (argc == 2 && is(argv[1], Benchmark::kFramesOption)) {
+        parts = Benchmark::Parts::FramesOnly;
+    } else if (argc == 2 && is(argv[1], Benchmark::kSlowOption)) {
+        parts = Benchmark::Parts::SlowAdapterOnly;
+    } else if (argc == 2 && (is(argv[1], "--help") || is(argv[1], "-h"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    } else if (argc != 1 && !windowRun) {
+        // A mistyped option would otherwise start the whole two and a half minutes.
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
 
     // Started without the virtual board, the benchmark starts itself again with it preloaded.
     virtualBoardPrepare(argc, argv);
@@ -19,8 +54,7 @@ int main(int argc, char *argv[])
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    if (argc == 5 && qstrcmp(argv[1], Benchmark::kWindowOption) == 0
-        && qstrcmp(argv[3], Benchmark::kSpawnedOption) == 0) {
+    if (windowRun) {
         WindowRun::Mode mode;
         RelayBoard::Threading threading;
         if (!WindowRun::parseMode(QString::fromLocal8Bit(argv[2]), &mode, &threading))
@@ -29,10 +63,5 @@ int main(int argc, char *argv[])
     }
 
     QCoreApplication app(argc, argv);
-    Benchmark::Parts parts = Benchmark::Parts::All;
-    if (argc == 2 && qstrcmp(argv[1], Benchmark::kFramesOption) == 0)
-        parts = Benchmark::Parts::FramesOnly;
-    else if (argc == 2 && qstrcmp(argv[1], Benchmark::kSlowOption) == 0)
-        parts = Benchmark::Parts::SlowAdapterOnly;
     return Benchmark().run(parts);
 }

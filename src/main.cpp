@@ -72,16 +72,10 @@ int main(int argc, char *argv[])
         print(stderr, text, 0);
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Relvoog"), text, QMessageBox::Ok);
 #ifndef Q_OS_WIN
-        bool terminated = false;
-        QObject::connect(&terminations, &TerminationSignals::received, &box, [&] {
-            terminated = true;
-            box.reject();
-        });
-#else
-        const bool terminated = false;
+        QObject::connect(&terminations, &TerminationSignals::received, &box, &QMessageBox::reject);
 #endif
         box.exec();
-        return terminated ? 0 : 3;
+        return 3;
     }
     Module1 store;
     ChannelControl channels(board, store);
@@ -89,12 +83,9 @@ int main(int argc, char *argv[])
     ScheduleConfirmation confirmation(channels);
     Peavorm window(channels, clock, confirmation);
 #ifndef Q_OS_WIN
-    // Ends the program as the quit button does, from whatever it is doing: every event loop
-    // ends, a dialog's and a message box's too, and the frame under way is waited for below.
-    QObject::connect(&terminations, &TerminationSignals::received, &window, [&window] {
-        window.CloseMain();
-        QCoreApplication::exit(0);
-    });
+    // Ends the program as the quit button does, from whatever it is doing; the frame under way
+    // is waited for below.
+    QObject::connect(&terminations, &TerminationSignals::received, &window, &Peavorm::CloseMain);
 #endif
 
     // Without [mqtt] settings nothing of it runs.
@@ -107,7 +98,7 @@ int main(int argc, char *argv[])
 
     // The all-off frame is the first the board gets; the tick starts with the event loop.
     channels.load();
-    RememberedState memory(RememberedState::defaultPath());
+    RememberedState memory(options.statePath());
     if (options.restore()) {
         QString problem;
         if (const auto snapshot = memory.load(&problem)) {

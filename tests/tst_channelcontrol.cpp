@@ -1,8 +1,11 @@
 #include "ChannelRig.h"
+#include "RememberedState.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
-// The commands of the window's buttons and the load step, driven without a window.
+// The engine's commands, as every front-end drives them, and what each leaves on the board, in
+// what it announces and in what it remembers.
 class tst_ChannelControl : public QObject
 {
     Q_OBJECT
@@ -16,6 +19,13 @@ private slots:
     void toggleAutoMode();
     void allOff_data();
     void allOff();
+    void allOffWhileFramesFail();
+    void portChange_data();
+    void portChange();
+    void remembered_data();
+    void remembered();
+    void restore_data();
+    void restore();
 
 private:
     std::unique_ptr<ChannelRig> rig;
@@ -67,7 +77,6 @@ void tst_ChannelControl::manualSwitch()
     rig->channels.manualSwitch(2);
     QVERIFY(!rig->channels.AutoMode(2));
     QVERIFY(!rig->view.shownAutomatic[2]);
-    QVERIFY(rig->channels.RelayState(2));
     QVERIFY(rig->view.shownOn[2]);
     QCOMPARE(rig->port.boards[1].outputs(), 0x02);
 
@@ -76,6 +85,12 @@ void tst_ChannelControl::manualSwitch()
     QCOMPARE(rig->port.boards[1].outputs(), 0x00);
     // The switching times stay for the next time automatic mode is entered.
     QCOMPARE(rig->store.SwitchOnTime(2), QTime(8, 0));
+
+    // Switching on by name, as the bus and the network do, also ends automatic mode.
+    rig->enterAutomatic(8, QTime(8, 0), QTime(9, 0));
+    rig->channels.switchManually(8, true);
+    QVERIFY(!rig->view.shownAutomatic[8]);
+    QCOMPARE(rig->port.boards[1].outputs(), 0x80);
 }
 
 void tst_ChannelControl::toggleAutoMode_data()
@@ -83,27 +98,18 @@ void tst_ChannelControl::toggleAutoMode_data()
     QTest::addColumn<bool>("automaticBefore");
     QTest::addColumn<QTime>("on");
     QTest::addColumn<QTime>("off");
-    QTest::addColumn<QTime>("onFromDialog");
-    QTest::addColumn<QTime>("offFromDialog");
-    QTest::addColumn<int>("dialogs");
     QTest::addColumn<bool>("automaticAfter");
 
     const QTime none;
-    const QTime midnight(0, 0);
     const QTime seven(7, 0);
     const QTime nineteen(19, 0);
-    QTest::newRow("both defined: no dialog")
-        << false << seven << nineteen << none << none << 0 << true;
-    QTest::newRow("both defined, automatic: back to manual")
-        << true << seven << nineteen << none << none << 0 << false;
-    QTest::newRow("both empty, dialog sets both")
-        << false << none << none << seven << nineteen << 1 << true;
-    QTest::newRow("dialog cancelled") << false << none << none << none << none << 1 << false;
-    QTest::newRow("dialog leaves off at midnight")
-        << false << none << none << seven << midnight << 1 << false;
+    QTest::newRow("both defined") << false << seven << nineteen << true;
+    QTest::newRow("both defined, automatic: back to manual") << true << seven << nineteen << false;
+    QTest::newRow("both empty: refused") << false << none << none << false;
+    QTest::newRow("off at midnight: refused") << false << seven << QTime(0, 0) << false;
     // It stays automatic and keeps switching until its switch or all-off takes it out.
-    QTest::newRow("automatic, off time since set to midnight")
-        << true << seven << midnight << seven << midnight << 1 << true;
+    QTest::newRow("automatic, off time since set to midnight: refused")
+        << true << seven << QTime(0, 0) << true;
 }
 
 void tst_ChannelControl::toggleAutoMode()
@@ -111,30 +117,19 @@ void tst_ChannelControl::toggleAutoMode()
     QFETCH(bool, automaticBefore);
     QFETCH(QTime, on);
     QFETCH(QTime, off);
-    QFETCH(QTime, onFromDialog);
-    QFETCH(QTime, offFromDialog);
-    QFETCH(int, dialogs);
     QFETCH(bool, automaticAfter);
 
     rig->channels.manualSwitch(6);
     if (automaticBefore)
         rig->enterAutomatic(6, QTime(7, 0), QTime(19, 0));
-    rig->store.setSwitchOnTime(6, on);
-    rig->store.setSwitchOffTime(6, off);
+    rig->channels.setTimes(6, on, off);
     rig->port.clearWire();
-    // Only what the slots hold once the dialog has closed counts.
-    rig->view.onSchedule = [&] {
-        rig->store.setSwitchOnTime(6, onFromDialog);
-        rig->store.setSwitchOffTime(6, offFromDialog);
-    };
 
-    rig->channels.toggleAutoMode(6);
+    const auto outcome = rig->channels.toggleAutoMode(6);
 
-    QCOMPARE(rig->view.schedulesShown, dialogs);
+    QCOMPARE(outcome == ChannelControl::Outcome::TimesMissing, automaticBefore == automaticAfter);
     QCOMPARE(rig->channels.AutoMode(6), automaticAfter);
     QCOMPARE(rig->view.shownAutomatic[6], automaticAfter);
-    const bool refused = dialogs && automaticBefore == automaticAfter;
-    QCOMPARE(rig->view.refusals, refused ? QStringList {ChannelControl::kRefusal} : QStringList());
     // The output stays as it is until a switching time comes, and the toggle writes no frame.
     QVERIFY(rig->channels.RelayState(6));
     QVERIFY(rig->port.wire.isEmpty());
@@ -204,15 +199,175 @@ void tst_ChannelControl::allOff()
         QCOMPARE(rig.port.boards[number].outputs(), number == latchedOn ? 0x00 : 0xff);
     QCOMPARE(rig.view.shownOn, PerChannel<bool>());
     QCOMPARE(rig.view.shownAutomatic, PerChannel<bool>());
-    QVERIFY(!rig.channels.AutoMode(8));
     QCOMPARE(rig.store.SwitchOffTime(8), QTime(4, 5, 6));
-    QVERIFY(rig.view.refusals.isEmpty());
 
     // Once the port answers again, the next tick's frame of zeros reaches the board on it.
     rig.port.unusablePorts.clear();
     rig.clock.tick();
     QCOMPARE(rig.port.boards[endPort].outputs(), 0x00);
     QVERIFY(!rig.view.linkFailure.failed());
+}
+
+void tst_ChannelControl::allOffWhileFramesFail()
+{
+    // Neither port opens: the start moved to port 2, whose ticks fail the same way every time.
+    // Each all-off is told all the same, and moves as the start did.
+    ChannelRig rig;
+    rig.port.unusablePorts << 1 << 2;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
+    rig.channels.load();
+    rig.clock.tick();
+    QCOMPARE(rig.board.portNumber(), quint16(2));
+    QVERIFY(rig.view.linkFailure.failed());
+
+    rig.channels.allOff();
+    QCOMPARE(rig.board.portNumber(), quint16(1));
+    rig.channels.allOff();
+    QCOMPARE(rig.board.portNumber(), quint16(2));
+}
+
+void tst_ChannelControl::portChange_data()
+{
+    QTest::addColumn<quint16>("chosen");
+    QTest::addColumn<bool>("cancelled");
+    QTest::addColumn<bool>("superseded"); // another choice follows before the trial's answer
+    QTest::addColumn<quint16>("inUse");
+
+    QTest::newRow("port 2 works") << quint16(2) << false << false << quint16(2);
+    QTest::newRow("no port") << quint16(0) << false << false << quint16(1);
+    QTest::newRow("port 2 works, but the choice was cancelled")
+        << quint16(2) << true << false << quint16(1);
+    QTest::newRow("port 2, superseded by port 1") << quint16(2) << false << true << quint16(1);
+}
+
+void tst_ChannelControl::portChange()
+{
+    QFETCH(quint16, chosen);
+    QFETCH(bool, cancelled);
+    QFETCH(bool, superseded);
+    QFETCH(quint16, inUse);
+
+    QSignalSpy finished(&rig->channels, &ChannelControl::portChangeFinished);
+    const quint64 trial = rig->channels.changePort(chosen);
+    if (cancelled)
+        rig->channels.cancelPortChange(trial);
+    if (superseded)
+        rig->channels.changePort(1);
+    // Trials answer through the event loop, as the writing thread's do.
+    QTest::qWait(0);
+    QCoreApplication::processEvents();
+
+    QCOMPARE(rig->board.portNumber(), inUse);
+    rig->channels.manualSwitch(4);
+    QCOMPARE(rig->port.boards[inUse].outputs(), 0x08);
+    if (!cancelled && !superseded) {
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished[0][0].value<quint64>(), trial);
+        QCOMPARE(finished[0][1].value<LinkError>().failed(), inUse != chosen);
+    }
+}
+
+void tst_ChannelControl::remembered_data()
+{
+    using Command = std::function<void(ChannelRig &)>;
+    QTest::addColumn<Command>("command");
+
+    QTest::newRow("manual switch") << Command([](ChannelRig &r) { r.channels.manualSwitch(3); });
+    QTest::newRow("entering automatic mode") << Command([](ChannelRig &r) {
+        r.channels.setTimes(3, QTime(8, 0), QTime(9, 0));
+        r.channels.toggleAutoMode(3);
+    });
+    QTest::newRow("leaving automatic mode") << Command([](ChannelRig &r) {
+        r.enterAutomatic(3, QTime(8, 0), QTime(9, 0));
+        r.channels.toggleAutoMode(3);
+    });
+    QTest::newRow("times") << Command(
+        [](ChannelRig &r) { r.channels.setTimes(3, QTime(8, 0), QTime()); });
+    // It stays automatic, switching at midnight, and a restart must be able to resume that.
+    QTest::newRow("an automatic channel's time taken away") << Command([](ChannelRig &r) {
+        r.enterAutomatic(3, QTime(8, 0), QTime(9, 0));
+        r.channels.setTimes(3, QTime(8, 0), QTime());
+    });
+    QTest::newRow("a change of port alone") << Command([](ChannelRig &r) {
+        r.channels.changePort(2);
+        QTest::qWait(0);
+    });
+    QTest::newRow("the schedule") << Command([](ChannelRig &r) {
+        r.enterAutomatic(3, QTime(12, 0, 1), QTime(13, 0));
+        r.now = r.now.addSecs(1);
+        r.clock.tick();
+    });
+    QTest::newRow("all off") << Command([](ChannelRig &r) {
+        r.channels.manualSwitch(5);
+        r.channels.allOff();
+    });
+}
+
+void tst_ChannelControl::remembered()
+{
+    QFETCH(std::function<void(ChannelRig &)>, command);
+
+    QTemporaryDir dir;
+    RememberedState memory(dir.filePath(QStringLiteral("state.conf")));
+    rig->channels.attachMemory(memory);
+    command(*rig);
+
+    // What a restart would read back is what the engine holds now.
+    QString problem;
+    const auto snapshot
+        = RememberedState(dir.filePath(QStringLiteral("state.conf"))).load(&problem);
+    QVERIFY2(snapshot, qPrintable(problem));
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        QCOMPARE(snapshot->relayState[channel], rig->channels.RelayState(channel));
+        QCOMPARE(snapshot->automatic[channel], rig->channels.AutoMode(channel));
+        QCOMPARE(snapshot->switchOn[channel], rig->store.SwitchOnTime(channel));
+        QCOMPARE(snapshot->switchOff[channel], rig->store.SwitchOffTime(channel));
+    }
+    QCOMPARE(snapshot->portNumber, rig->board.portNumber());
+}
+
+void tst_ChannelControl::restore_data()
+{
+    QTest::addColumn<QTime>("on");
+    QTest::addColumn<QTime>("off");
+    QTest::addColumn<QTime>("now");
+    QTest::addColumn<bool>("state");
+
+    const QTime seven(7, 0);
+    const QTime nineteen(19, 0);
+    QTest::newRow("before the switch-on time") << seven << nineteen << QTime(6, 59, 59) << false;
+    QTest::newRow("at the switch-on time") << seven << nineteen << seven << true;
+    QTest::newRow("at the switch-off time") << seven << nineteen << nineteen << false;
+    QTest::newRow("after the switch-off time") << seven << nineteen << QTime(19, 0, 1) << false;
+    QTest::newRow("across midnight, evening") << nineteen << seven << QTime(23, 0) << true;
+    QTest::newRow("across midnight, after midnight") << nineteen << seven << QTime(0, 30) << true;
+    QTest::newRow("across midnight, day") << nineteen << seven << QTime(12, 0) << false;
+    QTest::newRow("equal times: never switched off") << seven << seven << QTime(3, 0) << true;
+}
+
+void tst_ChannelControl::restore()
+{
+    QFETCH(QTime, on);
+    QFETCH(QTime, off);
+    QFETCH(QTime, now);
+    QFETCH(bool, state);
+
+    // Channel 2 automatic with the row's times, channel 5 manual and on, and port 2 in use.
+    RememberedState::Snapshot snapshot;
+    snapshot.switchOn[2] = on;
+    snapshot.switchOff[2] = off;
+    snapshot.automatic[2] = true;
+    snapshot.relayState[2] = !state;
+    snapshot.relayState[5] = true;
+    snapshot.portNumber = 2;
+
+    rig->channels.restore(snapshot, QDateTime(QDate(2026, 3, 9), now));
+
+    QCOMPARE(rig->view.portLabel, QStringLiteral("2"));
+    QCOMPARE(rig->port.boards[2].outputs(), 0x10 | (state ? 0x02 : 0x00));
+    QCOMPARE(rig->view.shownOn[2], state);
+    QVERIFY(rig->view.shownAutomatic[2]);
+    QCOMPARE(rig->store.SwitchOffTime(2), off);
 }
 
 QTEST_GUILESS_MAIN(tst_ChannelControl)

@@ -66,6 +66,7 @@ private slots:
     void roadByKeyboard();
     void failedConfirmationThenCancel_data();
     void failedConfirmationThenCancel();
+    void cancelDuringTheTrial();
 };
 
 void tst_Kellaajad::confirmation_data()
@@ -75,6 +76,8 @@ void tst_Kellaajad::confirmation_data()
     QTest::addColumn<bool>("editTimes");
 
     QTest::newRow("ComOK without change") << QStringLiteral("click") << 1 << false;
+    // The second press comes while the first one's trial is under way, and is ignored.
+    QTest::newRow("ComOK twice, Com2") << QStringLiteral("click twice") << 2 << false;
     QTest::newRow("Alt+S, Com2") << QStringLiteral("Alt+S") << 2 << true;
 }
 
@@ -90,9 +93,11 @@ void tst_Kellaajad::confirmation()
         shown.enterDistinctTimes();
     shown.portCombo()->setCurrentIndex(choice);
 
-    if (how == QLatin1String("click"))
+    if (how.startsWith(QLatin1String("click")))
         QTest::mouseClick(shown.find<QPushButton>(QStringLiteral("ComOK")), Qt::LeftButton);
-    else
+    if (how == QLatin1String("click twice"))
+        QTest::mouseClick(shown.find<QPushButton>(QStringLiteral("ComOK")), Qt::LeftButton);
+    if (how == QLatin1String("Alt+S"))
         QTest::keyClick(&shown.dialog, Qt::Key_S, Qt::AltModifier);
 
     QTRY_VERIFY(!shown.dialog.isVisible());
@@ -181,12 +186,12 @@ void tst_Kellaajad::failedConfirmationThenCancel()
     shown.portCombo()->setCurrentIndex(choice);
     QTest::mouseClick(shown.find<QPushButton>(QStringLiteral("ComOK")), Qt::LeftButton);
 
-    QCOMPARE(shown.message.shown, 1);
-    // The reason comes on a line of its own, with what helps.
-    QCOMPARE(shown.message.text,
-        QStringLiteral(
-            "Valitud pordi aktiveerimine ei õnnestunud\nport %1 failed\nSeade ei ole ühendatud.")
-            .arg(choice));
+    QTRY_COMPARE(shown.message.shown, 1);
+    // The reason comes on a line of its own, with what helps on the next.
+    const QStringList lines = shown.message.text.split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0], Kellaajad::kActivationFailed);
+    QCOMPARE(lines[1], QStringLiteral("port %1 failed").arg(choice));
     QCOMPARE(shown.message.title, QStringLiteral("Relvoog"));
     QCOMPARE(shown.message.icon, QMessageBox::Critical);
     // The user can choose again: the dialog and the list are as they were, while the times are
@@ -203,6 +208,23 @@ void tst_Kellaajad::failedConfirmationThenCancel()
         QCOMPARE(shown.store.SwitchOnTime(channel), switchOnOf(channel));
         QCOMPARE(shown.store.SwitchOffTime(channel), switchOffOf(channel));
     }
+}
+
+void tst_Kellaajad::cancelDuringTheTrial()
+{
+    // The trial of Com2 is still under way (a slow adapter) when the user cancels: once it
+    // answers, the frames must go on to port 1, which the status line still shows.
+    Shown shown;
+    shown.portCombo()->setCurrentIndex(2);
+    QTest::mouseClick(shown.find<QPushButton>(QStringLiteral("ComOK")), Qt::LeftButton);
+    QTest::mouseClick(shown.find<QPushButton>(QStringLiteral("ComCancel")), Qt::LeftButton);
+    QTest::qWait(0);
+
+    QCOMPARE(shown.board.portNumber(), quint16(1));
+    QCOMPARE(shown.view.portLabel, QString());
+    QCOMPARE(shown.message.shown, 0);
+    shown.channels.manualSwitch(3);
+    QCOMPARE(shown.port.boards[1].outputs(), 0x04);
 }
 
 QTEST_MAIN(tst_Kellaajad)

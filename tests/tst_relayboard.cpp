@@ -39,8 +39,8 @@ public:
 };
 } // namespace
 
-// Relay frames as the board sees them: the wire sequence, the byte it latches, why a frame
-// failed, and the order in which a slow port gets them.
+// Relay frames as the board sees them: the byte it latches, why a frame failed, and what a slow
+// or hung port gets.
 class tst_RelayBoard : public QObject
 {
     Q_OBJECT
@@ -52,37 +52,34 @@ private slots:
     void failedFrame();
     void slowPort_data();
     void slowPort();
+    void hungPortIsTold();
+    void writerStuckInADeadAdapterIsLeftBehind();
 };
 
 void tst_RelayBoard::write_data()
 {
     QTest::addColumn<int>("outputs"); // bit n - 1 is channel n
-    QTest::addColumn<QString>("dtrInTimeOrder");
 
-    QTest::newRow("all off") << 0x00 << "00000000";
-    QTest::newRow("only channel 1 on") << 0x01 << "00000001";
-    QTest::newRow("only channel 8 on") << 0x80 << "10000000";
-    QTest::newRow("channels 1, 3, 4 and 7") << 0x4d << "01001101";
+    QTest::newRow("all off") << 0x00;
+    QTest::newRow("only channel 1 on") << 0x01;
+    QTest::newRow("only channel 8 on") << 0x80;
+    QTest::newRow("channels 1, 3, 4 and 7") << 0x4d;
 }
 
 void tst_RelayBoard::write()
 {
     QFETCH(int, outputs);
-    QFETCH(QString, dtrInTimeOrder);
 
     RelayBoard board(std::make_unique<RecordingPort>(), RelayBoard::Threading::Inline);
     auto &port = static_cast<RecordingPort &>(board.port());
-    board.write(statesOf(quint8(outputs)), RelayBoard::Frame::Tick);
+    board.write(statesOf(quint8(outputs)));
 
-    QStringList wire {QStringLiteral("open1"), QStringLiteral("rts0")};
-    for (const QChar bit : dtrInTimeOrder)
-        wire << QStringLiteral("dtr") + bit << QStringLiteral("rts1") << QStringLiteral("rts0");
-    wire << QStringLiteral("tx:a") << QStringLiteral("close");
-    QCOMPARE(port.wire, wire);
     // The double raises RTS on opening as the kernel does, so this also proves that an RTS left
     // asserted at open does not cost the first bit.
     QCOMPARE(port.boards[1].outputs(), outputs);
     QCOMPARE(port.boards[1].latches(), 1);
+    QVERIFY(!port.boards[1].rts());
+    QCOMPARE(port.wire.constLast(), QStringLiteral("close"));
 }
 
 void tst_RelayBoard::failedFrame_data()
@@ -113,14 +110,12 @@ void tst_RelayBoard::failedFrame()
     else
         port.linesFail = true;
     QSignalSpy written(&board, &RelayBoard::frameWritten);
-    const RelayStates allOn = statesOf(0xff);
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
-    board.write(allOn, RelayBoard::Frame::Tick);
+    board.write(statesOf(0xff));
     QCOMPARE(written.size(), 1);
     const auto error = written[0][2].value<LinkError>();
     QCOMPARE(error.reason, reason);
-    QCOMPARE(error.text, QStringLiteral("port 1 failed"));
     QCOMPARE(port.wire, wire);
     QCOMPARE(port.boards[1].latches(), 0);
 }
@@ -132,17 +127,25 @@ void tst_RelayBoard::slowPort_data()
     QTest::addColumn<Requests>("whileBusy"); // asked for while the first frame is held
     QTest::addColumn<bool>("quit"); // the program quits before the port lets the first one go
     QTest::addColumn<QList<quint8>>("frames"); // what the port carries, in order
+    QTest::addColumn<bool>("allOffTold"); // the frame after the first is told as an all-off
 
-    QTest::newRow("latest tick wins") << Requests {{Frame::Tick, 0x02}, {Frame::Tick, 0x03}}
-                                      << false << QList<quint8> {0x01, 0x03};
-    // Two switches of channel 2 while the port is stuck: the board sees it on, then off.
-    QTest::newRow("manual frames are never lost") << Requests {{Frame::Manual, 0x02},
-        {Frame::Tick, 0x02}, {Frame::Manual, 0x00},
-        {Frame::Tick, 0x00}} << false << QList<quint8> {0x01, 0x02, 0x00, 0x00};
-    QTest::newRow("a tick gives way to a later manual frame") << Requests {
-        {Frame::Tick, 0x01}, {Frame::Manual, 0x05}} << false << QList<quint8> {0x01, 0x05};
+    QTest::newRow("the newest frame wins")
+        << Requests {{Frame::States, 0x02}, {Frame::States, 0x03}} << false
+        << QList<quint8> {0x01, 0x03} << false;
+    // Twenty clicks of channel 2 while the adapter hangs: once it answers, the board gets the
+    // last state, not twenty of them.
+    Requests clicks;
+    for (int click = 0; click < 20; ++click)
+        clicks << qMakePair(Frame::States, click % 2 ? 0x01 : 0x03);
+    QTest::newRow("clicks during a hang") << clicks << false << QList<quint8> {0x01, 0x01} << false;
+    QTest::newRow("an all-off takes the place of what waits")
+        << Requests {{Frame::States, 0x07}, {Frame::AllOff, 0x00}} << false
+        << QList<quint8> {0x01, 0x00} << true;
+    QTest::newRow("a frame after an all-off carries it")
+        << Requests {{Frame::AllOff, 0x00}, {Frame::States, 0x04}} << false
+        << QList<quint8> {0x01, 0x04} << true;
     QTest::newRow("nothing after quit")
-        << Requests {{Frame::Manual, 0x02}, {Frame::Tick, 0x02}} << true << QList<quint8> {0x01};
+        << Requests {{Frame::States, 0x02}} << true << QList<quint8> {0x01} << false;
 }
 
 void tst_RelayBoard::slowPort()
@@ -151,11 +154,13 @@ void tst_RelayBoard::slowPort()
     QFETCH(Requests, whileBusy);
     QFETCH(bool, quit);
     QFETCH(QList<quint8>, frames);
+    QFETCH(bool, allOffTold);
 
     auto owned = std::make_unique<SlowPort>();
     SlowPort &port = *owned;
     RelayBoard board(std::move(owned));
-    board.write(statesOf(0x01), RelayBoard::Frame::Manual);
+    QSignalSpy written(&board, &RelayBoard::frameWritten);
+    board.write(statesOf(0x01));
     port.held.acquire();
     // The caller is never held: every request returns while the first frame is still stuck.
     for (const auto &[frame, outputs] : whileBusy)
@@ -163,7 +168,9 @@ void tst_RelayBoard::slowPort()
     if (quit) {
         QVERIFY(!board.stop(std::chrono::milliseconds(1)));
         port.passes.release();
+        // Quitting waits for the frame under way, so the board latches whole states.
         QVERIFY(board.stop(std::chrono::seconds(5)));
+        QCOMPARE(port.frames, frames);
     } else {
         port.passes.release(int(frames.size()));
     }
@@ -172,6 +179,48 @@ void tst_RelayBoard::slowPort()
     QVERIFY(!port.held.tryAcquire(int(frames.size()), 50));
     QVERIFY(board.stop(std::chrono::seconds(5)));
     QCOMPARE(port.frames, frames);
+    QTRY_COMPARE(written.size() >= 1
+            && written.constLast()[1].value<RelayBoard::Frame>() == RelayBoard::Frame::AllOff,
+        allOffTold);
+}
+
+void tst_RelayBoard::hungPortIsTold()
+{
+    auto owned = std::make_unique<SlowPort>();
+    SlowPort &port = *owned;
+    RelayBoard board(
+        std::move(owned), RelayBoard::Threading::Background, std::chrono::milliseconds(50));
+    QSignalSpy written(&board, &RelayBoard::frameWritten);
+    board.write(statesOf(0x01));
+    port.held.acquire();
+
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("does not answer")));
+    QVERIFY(written.wait(5000));
+    const auto error = written[0][2].value<LinkError>();
+    QCOMPARE(error.reason, LinkError::Reason::NoAnswer);
+    QCOMPARE(error.text, QStringLiteral("/dev/relay1: does not answer"));
+
+    // The first frame that finishes ends it.
+    port.passes.release(2);
+    QVERIFY(written.wait(5000));
+    QVERIFY(!written.constLast()[2].value<LinkError>().failed());
+    QVERIFY(board.stop(std::chrono::seconds(5)));
+}
+
+void tst_RelayBoard::writerStuckInADeadAdapterIsLeftBehind()
+{
+    // The adapter never answers: the board goes all the same, at once, and the thread stuck in
+    // it is left to the process's end with the port it needs.
+    auto owned = std::make_unique<SlowPort>();
+    SlowPort &port = *owned;
+    QElapsedTimer gone;
+    {
+        RelayBoard board(std::move(owned));
+        board.write(statesOf(0x01));
+        port.held.acquire();
+        gone.start();
+    }
+    QVERIFY(gone.elapsed() < 1000);
 }
 
 QTEST_GUILESS_MAIN(tst_RelayBoard)

@@ -8,9 +8,10 @@
 
 #include <csignal>
 
-// The program as its users start it: its options, a second copy on the same board, and the
-// signals that end it. Its ports are always given, on pseudo-terminals, and its settings folder
-// is empty, so that it never reaches a machine's serial port.
+// The program as its users start it: its options, a damaged remembered state, a second copy on
+// the same board, and the signals that end it. Its ports are always given, on pseudo-terminals,
+// and its settings and state folders are its own, so that it never reaches a machine's serial
+// port nor another run's files.
 class tst_Relvoog : public QObject
 {
     Q_OBJECT
@@ -18,21 +19,30 @@ class tst_Relvoog : public QObject
 private slots:
     void options_data();
     void options();
+    void damagedState_data();
+    void damagedState();
     void secondCopy_data();
     void secondCopy();
+    void quitDuringAFrame_data();
+    void quitDuringAFrame();
 
 private:
-    void start(QProcess &program, const QStringList &arguments);
+    // faults: the virtual board's faults from the start, as VIRTUALBOARD_FAULTS takes them.
+    void start(QProcess &program, const QStringList &arguments, const QString &faults = {});
 
     PseudoTerminal m_ports[3];
-    QTemporaryDir m_config;
+    QTemporaryDir m_home;
 };
 
-void tst_Relvoog::start(QProcess &program, const QStringList &arguments)
+void tst_Relvoog::start(QProcess &program, const QStringList &arguments, const QString &faults)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!faults.isEmpty())
+        environment.insert(QStringLiteral("VIRTUALBOARD_FAULTS"), faults);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
+    environment.insert(
+        QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), m_home.filePath(QStringLiteral("state")));
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(RELVOOG_PROGRAM), arguments);
     QVERIFY(program.waitForStarted());
@@ -40,19 +50,24 @@ void tst_Relvoog::start(QProcess &program, const QStringList &arguments)
 
 void tst_Relvoog::options_data()
 {
-    QTest::addColumn<QStringList>("arguments"); // after --port2 on a pseudo-terminal
+    QTest::addColumn<QStringList>("arguments"); // after both ports on pseudo-terminals
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("errors");
 
     QTest::newRow("--help") << QStringList {QStringLiteral("--help")} << 0
-                            << QStringLiteral("--port1 <device>") << QString();
+                            << QStringLiteral("Usage: relvoog [options]") << QString();
     QTest::newRow("--version") << QStringList {QStringLiteral("--version")} << 0
                                << QStringLiteral("relvoog " RELVOOG_VERSION) << QString();
     QTest::newRow("unknown option") << QStringList {QStringLiteral("--prot1")} << 2 << QString()
                                     << QStringLiteral("Unknown option 'prot1'.");
     QTest::newRow("missing value") << QStringList {QStringLiteral("--port1")} << 2 << QString()
                                    << QStringLiteral("Missing value after '--port1'.");
+    QTest::newRow("--help-all") << QStringList {QStringLiteral("--help-all")} << 2 << QString()
+                                << QStringLiteral("Unknown option 'help-all'.");
+    QTest::newRow("--config that is not there")
+        << QStringList {QStringLiteral("--config"), QStringLiteral("/nonexistent/relvoog.conf")}
+        << 2 << QString() << QStringLiteral("/nonexistent/relvoog.conf does not exist");
 }
 
 void tst_Relvoog::options()
@@ -62,16 +77,62 @@ void tst_Relvoog::options()
     QFETCH(QString, output);
     QFETCH(QString, errors);
 
+    OpenWatch port1(m_ports[0].slave());
     OpenWatch port2(m_ports[1].slave());
     QProcess program;
-    start(program, QStringList {QStringLiteral("--port2"), m_ports[1].slave()} + arguments);
+    start(program,
+        QStringList {QStringLiteral("--port1"), m_ports[0].slave(), QStringLiteral("--port2"),
+            m_ports[1].slave()}
+            + arguments);
     // A window would keep it running.
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), status);
     QVERIFY(QString::fromLocal8Bit(program.readAllStandardOutput()).contains(output));
     QVERIFY(QString::fromLocal8Bit(program.readAllStandardError()).contains(errors));
-    QCOMPARE(port2.openings(), 0);
+    QCOMPARE(port1.openings() + port2.openings(), 0);
+}
+
+void tst_Relvoog::damagedState_data()
+{
+    QTest::addColumn<bool>("stateOption"); // --state names the file
+
+    QTest::newRow("the file of port 1's device") << false;
+    QTest::newRow("--state") << true;
+}
+
+void tst_Relvoog::damagedState()
+{
+    QFETCH(bool, stateOption);
+
+    const QString device = m_ports[0].slave();
+    // /dev/pts/N, as the state folder names it.
+    const QString path = m_home.filePath(stateOption ? QStringLiteral("mine.conf")
+                                                     : QStringLiteral("state/relvoog/pts%2F")
+                + QFileInfo(device).fileName() + QStringLiteral(".conf"));
+    const QString kept = path + QStringLiteral(".damaged");
+    const QByteArray damaged("[channel1]\non=07:00:00\n");
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(damaged) == damaged.size());
+    file.close();
+    QStringList arguments {QStringLiteral("--port1"), device, QStringLiteral("--port2"),
+        m_ports[1].slave(), QStringLiteral("--restore")};
+    if (stateOption)
+        arguments << QStringLiteral("--state") << path;
+
+    QProcess program;
+    start(program, arguments);
+    // Told where the copy is, which holds what the file held; the new file is the program's.
+    QByteArray errors;
+    QTRY_VERIFY((errors += program.readAllStandardError()).contains(kept.toLocal8Bit()));
+    QTRY_VERIFY(QFileInfo::exists(path));
+    QFile copy(kept);
+    QVERIFY(copy.open(QIODevice::ReadOnly));
+    QCOMPARE(copy.readAll(), damaged);
+    ::kill(pid_t(program.processId()), SIGTERM);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitCode(), 0);
 }
 
 void tst_Relvoog::secondCopy_data()
@@ -84,7 +145,7 @@ void tst_Relvoog::secondCopy_data()
     QTest::addColumn<QByteArray>("told"); // on stderr, before the signal
 
     QTest::newRow("same board, then SIGTERM")
-        << 1 << SIGTERM << 3 << QByteArray("is driven by another copy");
+        << 1 << SIGTERM << 3 << QByteArray("driven by another copy");
     QTest::newRow("same board after the fall-back")
         << 2 << SIGTERM << 0 << QByteArray("driven by another copy");
     QTest::newRow("another board, then SIGTERM") << 0 << SIGTERM << 0 << QByteArray();
@@ -100,8 +161,9 @@ void tst_Relvoog::secondCopy()
     QFETCH(QByteArray, told);
 
     const QString claimed = m_ports[claimedPort].slave();
+    DeviceClaim claim;
     if (claimedPort)
-        QVERIFY(DeviceClaim::claim(claimed));
+        QVERIFY(claim.claim(claimed) == DeviceClaim::Result::Claimed);
     const QString port1 = claimedPort == 2 ? QStringLiteral("/nonexistent/relvoog-port")
                                            : m_ports[claimedPort].slave();
     OpenWatch board(claimed);
@@ -123,6 +185,43 @@ void tst_Relvoog::secondCopy()
         QVERIFY(errors.contains(claimed.toLocal8Bit()));
         QCOMPARE(board.openings(), 0);
     }
+}
+
+void tst_Relvoog::quitDuringAFrame_data()
+{
+    QTest::addColumn<QString>("fault"); // of port 1, from the start
+    QTest::addColumn<bool>("latched"); // the start's all-off frame reaches the board
+
+    // Each line request takes 20 ms, so the start's frame is under way when the signal comes:
+    // it is finished, and the board latches whole states.
+    QTest::newRow("a slow adapter") << QStringLiteral("delay 20000") << true;
+    // The adapter does not answer for a minute: the program ends all the same.
+    QTest::newRow("a hung adapter") << QStringLiteral("hang 60000") << false;
+}
+
+void tst_Relvoog::quitDuringAFrame()
+{
+    QFETCH(QString, fault);
+    QFETCH(bool, latched);
+
+    OpenWatch board(m_ports[0].slave());
+    m_ports[0].received();
+    QProcess program;
+    start(program,
+        {QStringLiteral("--port1"), m_ports[0].slave(), QStringLiteral("--port2"),
+            m_ports[1].slave()},
+        m_ports[0].slave() + u' ' + fault);
+    QTRY_VERIFY(board.openings() > 0);
+    QTest::qWait(50);
+
+    QElapsedTimer quitting;
+    quitting.start();
+    ::kill(pid_t(program.processId()), SIGTERM);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(quitting.elapsed() < 5000);
+    QCOMPARE(m_ports[0].received().contains('a'), latched);
 }
 
 QTEST_GUILESS_MAIN(tst_Relvoog)

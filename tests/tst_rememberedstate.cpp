@@ -1,7 +1,6 @@
 #include "ChannelRig.h"
 #include "RememberedState.h"
 
-#include <QStandardPaths>
 #include <QtTest>
 
 // What a restart with --restore resumes, and the file that keeps it.
@@ -10,61 +9,24 @@ class tst_RememberedState : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void isOnAt_data();
-    void isOnAt();
     void roundTripAndRestore();
     void unusableFile_data();
     void unusableFile();
 };
 
-void tst_RememberedState::initTestCase()
-{
-    // Keeps the test's files out of the user's configuration folder.
-    QStandardPaths::setTestModeEnabled(true);
-    QFile::remove(RememberedState::defaultPath());
-}
-
-void tst_RememberedState::isOnAt_data()
-{
-    QTest::addColumn<QTime>("now");
-    QTest::addColumn<QTime>("on");
-    QTest::addColumn<QTime>("off");
-    QTest::addColumn<bool>("state");
-
-    const QTime seven(7, 0);
-    const QTime nineteen(19, 0);
-    QTest::newRow("before the switch-on time")
-        << QTime(6, 59, 59, 999) << seven << nineteen << false;
-    QTest::newRow("at the switch-on time") << seven << seven << nineteen << true;
-    QTest::newRow("between") << QTime(12, 0) << seven << nineteen << true;
-    QTest::newRow("across midnight, evening") << QTime(23, 0) << nineteen << seven << true;
-    QTest::newRow("across midnight, after midnight") << QTime(0, 30) << nineteen << seven << true;
-    QTest::newRow("equal times: never switched off") << QTime(3, 0) << seven << seven << true;
-    QTest::newRow("off time set to midnight since") << QTime(23, 0) << seven << QTime(0, 0) << true;
-}
-
-void tst_RememberedState::isOnAt()
-{
-    QFETCH(QTime, now);
-    QFETCH(QTime, on);
-    QFETCH(QTime, off);
-    QFETCH(bool, state);
-
-    QCOMPARE(RememberedState::isOnAt(now, on, off), state);
-}
-
 void tst_RememberedState::roundTripAndRestore()
 {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("state.conf"));
     // A first run remembers what its commands leave behind.
     {
         ChannelRig first;
-        RememberedState memory(RememberedState::defaultPath());
+        RememberedState memory(path);
         first.channels.load();
         first.channels.attachMemory(memory);
         first.enterAutomatic(2, QTime(7, 0), QTime(19, 0));
         first.enterAutomatic(3, QTime(19, 0), QTime(7, 0));
-        first.store.setSwitchOnTime(5, QTime(6, 30, 15));
+        first.channels.setTimes(5, QTime(6, 30, 15), QTime());
         first.channels.manualSwitch(4);
         first.board.setPortNumber(2);
         first.channels.manualSwitch(6);
@@ -75,9 +37,9 @@ void tst_RememberedState::roundTripAndRestore()
     ChannelRig second;
     second.channels.load();
     QString problem;
-    const auto snapshot = RememberedState(RememberedState::defaultPath()).load(&problem);
+    const auto snapshot = RememberedState(path).load(&problem);
     QVERIFY2(snapshot, qPrintable(problem));
-    second.channels.restore(*snapshot, QTime(12, 0));
+    second.channels.restore(*snapshot, QDateTime(QDate(2026, 3, 10), QTime(12, 0)));
 
     QCOMPARE(second.board.portNumber(), quint16(2));
     QCOMPARE(second.view.portLabel, QStringLiteral("2"));
@@ -86,13 +48,13 @@ void tst_RememberedState::roundTripAndRestore()
         second.channels.AutoMode(2) && second.channels.AutoMode(3) && !second.channels.AutoMode(4));
     QVERIFY(second.view.shownAutomatic[3]);
     QCOMPARE(second.store.SwitchOnTime(5), QTime(6, 30, 15));
-    QVERIFY(!second.store.SwitchOffTime(5).isValid());
+    QCOMPARE(second.store.SwitchOffTime(5), QTime(0, 0));
 }
 
 void tst_RememberedState::unusableFile_data()
 {
-    // A file as the program writes it, with channel 3 switching on at 07:00:00, and one thing
-    // changed; or a file of its own.
+    // A file as the program writes it, with channel 3 switching on at 07:00:00 and channel 5
+    // automatic from 06:00:00 to 18:00:00, and one thing changed; or a file of its own.
     QTest::addColumn<QByteArray>("from");
     QTest::addColumn<QByteArray>("to");
 
@@ -103,6 +65,10 @@ void tst_RememberedState::unusableFile_data()
         << QByteArray("mode=manual") << QByteArray("mode=sometimes");
     QTest::newRow("port out of range") << QByteArray("port=1") << QByteArray("port=7");
     QTest::newRow("binary junk") << QByteArray() << QByteArray("\x00\xff\xfe[\x01=\n", 7);
+    QTest::newRow("automatic without a switch-off time")
+        << QByteArray("off=18:00:00") << QByteArray("off=");
+    QTest::newRow("automatic without a switch-on time")
+        << QByteArray("on=06:00:00") << QByteArray("on=");
 }
 
 void tst_RememberedState::unusableFile()
@@ -114,6 +80,9 @@ void tst_RememberedState::unusableFile()
     const QString written = dir.filePath(QStringLiteral("written.conf"));
     RememberedState::Snapshot snapshot;
     snapshot.switchOn[3] = QTime(7, 0);
+    snapshot.switchOn[5] = QTime(6, 0);
+    snapshot.switchOff[5] = QTime(18, 0);
+    snapshot.automatic[5] = true;
     QString problem;
     QVERIFY(RememberedState(written).save(snapshot, &problem));
     QVERIFY(RememberedState(written).load(&problem));
@@ -122,14 +91,24 @@ void tst_RememberedState::unusableFile()
     QByteArray content = original.readAll();
     content = from.isEmpty() ? to : content.replace(content.indexOf(from), from.size(), to);
     // Another file: QSettings keeps what it read of one, and would not notice a change within
-    // the same second.
+    // the same second. Beside it, the copy an earlier start kept.
     const QString damaged = dir.filePath(QStringLiteral("damaged.conf"));
-    QFile file(damaged);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-    file.close();
+    const QString kept = damaged + QStringLiteral(".damaged");
+    for (const auto &[path, bytes] :
+        {std::pair(damaged, content), std::pair(kept, QByteArray("older"))}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
 
-    QVERIFY(!RememberedState(damaged).load(&problem));
-    QVERIFY2(problem.endsWith(QStringLiteral("is damaged")), qPrintable(problem));
+    // Refused, kept aside where the problem says, and not touched by what is remembered next.
+    RememberedState memory(damaged);
+    QVERIFY(!memory.load(&problem));
+    QCOMPARE(problem, damaged + QStringLiteral(" is damaged; it is kept as ") + kept);
+    QVERIFY(memory.save(RememberedState::Snapshot(), &problem));
+    QFile copy(kept);
+    QVERIFY(copy.open(QIODevice::ReadOnly));
+    QCOMPARE(copy.readAll(), content);
+    QVERIFY(RememberedState(damaged).load(&problem));
 }
 
 QTEST_GUILESS_MAIN(tst_RememberedState)

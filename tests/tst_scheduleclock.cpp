@@ -2,8 +2,8 @@
 
 #include <QtTest>
 
-// The 10 ms tick: the clock labels, the switching times of automatic channels, and the frame it
-// writes every time.
+// The 10 ms tick: the clock labels, the switching times of automatic channels, also those a late
+// tick has crossed, and the frame it writes every time.
 class tst_ScheduleClock : public QObject
 {
     Q_OBJECT
@@ -13,7 +13,8 @@ private slots:
     void clockShownWhateverTheLocale();
     void switchingTimes_data();
     void switchingTimes();
-    void channelsTestedAfterTheTurnOfASecondSeeTheNewSecond();
+    void lateTick_data();
+    void lateTick();
 
 private:
     std::unique_ptr<ChannelRig> rig;
@@ -82,8 +83,7 @@ void tst_ScheduleClock::switchingTimes()
         rig->channels.manualSwitch(6);
     if (automatic)
         rig->enterAutomatic(6, QTime(1, 0), QTime(2, 0));
-    rig->store.setSwitchOnTime(6, on);
-    rig->store.setSwitchOffTime(6, off);
+    rig->channels.setTimes(6, on, off);
     rig->port.clearWire();
     rig->now.setTime(clock);
 
@@ -99,21 +99,59 @@ void tst_ScheduleClock::switchingTimes()
     QCOMPARE(rig->store.SwitchOnTime(6).msec(), 0);
 }
 
-void tst_ScheduleClock::channelsTestedAfterTheTurnOfASecondSeeTheNewSecond()
+void tst_ScheduleClock::lateTick_data()
 {
-    rig->enterAutomatic(1, QTime(10, 0, 1), QTime(23, 0));
-    rig->enterAutomatic(8, QTime(10, 0, 1), QTime(23, 0));
-    // The clock turns to the next second while the tick is under way.
-    int readings = 0;
-    ScheduleClock clock(rig->channels, rig->store, [&] {
-        return QDateTime(
-            QDate(2026, 3, 9), ++readings <= 3 ? QTime(10, 0, 0, 999) : QTime(10, 0, 1));
-    });
+    QTest::addColumn<QDateTime>("previous"); // the tick before
+    QTest::addColumn<QDateTime>("now");
+    QTest::addColumn<bool>("onBefore");
+    QTest::addColumn<bool>("onAfter");
 
-    clock.tick();
+    // The channel switches on at 07:00:00 and off at 19:00:00.
+    const QDate day(2026, 3, 9);
+    const auto at = [day](int h, int m, int s, int days = 0) {
+        return QDateTime(day.addDays(days), QTime(h, m, s));
+    };
+    QTest::newRow("a stall across the switch-on time")
+        << at(6, 59, 58) << at(7, 0, 3) << false << true;
+    QTest::newRow("a stall across both: the last one counts")
+        << at(6, 0, 0) << at(20, 0, 0) << true << false;
+    QTest::newRow("suspended overnight, across the switch-on time")
+        << at(19, 30, 0) << at(7, 30, 0, 1) << false << true;
+    QTest::newRow("suspended for three days") << at(12, 0, 0) << at(6, 0, 0, 3) << true << false;
+    QTest::newRow("ticks on time, nothing crossed")
+        << at(6, 59, 59) << at(6, 59, 59) << false << false;
+    QTest::newRow("a time passed before the tick before")
+        << at(7, 0, 1) << at(7, 0, 2) << false << false;
+    // Set back past the switch-on time: nothing is replayed, though the second now matches
+    // again if it is a switching time.
+    QTest::newRow("clock set back across a time") << at(7, 0, 5) << at(6, 59, 0) << true << true;
+    QTest::newRow("clock set back onto the switch-off time")
+        << at(19, 0, 5) << at(19, 0, 0) << true << false;
+}
 
-    QVERIFY(!rig->channels.RelayState(1));
-    QVERIFY(rig->channels.RelayState(8));
+void tst_ScheduleClock::lateTick()
+{
+    QFETCH(QDateTime, previous);
+    QFETCH(QDateTime, now);
+    QFETCH(bool, onBefore);
+    QFETCH(bool, onAfter);
+
+    if (onBefore)
+        rig->channels.manualSwitch(4);
+    rig->enterAutomatic(4, QTime(7, 0), QTime(19, 0));
+    rig->enterAutomatic(5, QTime(7, 0), QTime(19, 0));
+    rig->channels.toggleAutoMode(5);
+    rig->now = previous;
+    rig->clock.tick();
+    QCOMPARE(rig->channels.RelayState(4), onBefore);
+
+    rig->now = now;
+    rig->clock.tick();
+
+    QCOMPARE(rig->view.shownOn[4], onAfter);
+    QCOMPARE(rig->port.boards[1].outputs(), onAfter ? 0x08 : 0x00);
+    // A manual channel is never switched, whatever the clock crossed.
+    QVERIFY(!rig->channels.RelayState(5));
 }
 
 QTEST_GUILESS_MAIN(tst_ScheduleClock)

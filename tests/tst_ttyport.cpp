@@ -8,9 +8,11 @@
 
 #include <cstring>
 
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 // The real serial component on pseudo-terminals; never on a machine's serial ports.
@@ -25,6 +27,8 @@ private slots:
     void openingFails();
     void frameOnALineWithoutModemControlFailsAndCloses();
     void deviceHeldElsewhereIsRefused();
+    void claimFollowsThePortInUse_data();
+    void claimFollowsThePortInUse();
     void consoleIsNeverOpened_data();
     void consoleIsNeverOpened();
     void systemConsolesReadsTheKernelsLists_data();
@@ -32,30 +36,26 @@ private slots:
 
 private:
     static int openDescriptors();
+    // Whether another process could claim the device now.
+    static bool claimableElsewhere(const QString &device);
 
-    int m_master = -1;
-    QString m_slave;
-    int m_secondMaster = -1;
-    QString m_secondSlave;
+    int m_masters[2] = {-1, -1};
+    QString m_slaves[2];
 };
 
 void tst_TtyPort::initTestCase()
 {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
-        QSKIP("this machine gives no pseudo-terminal");
-    m_slave = QString::fromLocal8Bit(::ptsname(m_master));
-    m_secondMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (m_secondMaster < 0 || ::grantpt(m_secondMaster) != 0 || ::unlockpt(m_secondMaster) != 0)
-        QSKIP("this machine gives only one pseudo-terminal");
-    m_secondSlave = QString::fromLocal8Bit(::ptsname(m_secondMaster));
-    // A claim stays with the process, so the descriptor counts below leave it out.
-    QVERIFY(DeviceClaim::claim(m_slave) && DeviceClaim::claim(m_secondSlave));
+    for (int i = 0; i < 2; ++i) {
+        m_masters[i] = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (m_masters[i] < 0 || ::grantpt(m_masters[i]) != 0 || ::unlockpt(m_masters[i]) != 0)
+            QSKIP("this machine gives no two pseudo-terminals");
+        m_slaves[i] = QString::fromLocal8Bit(::ptsname(m_masters[i]));
+    }
 }
 
 void tst_TtyPort::cleanupTestCase()
 {
-    for (int master : {m_master, m_secondMaster})
+    for (int master : m_masters)
         if (master >= 0)
             ::close(master);
 }
@@ -63,6 +63,18 @@ void tst_TtyPort::cleanupTestCase()
 int tst_TtyPort::openDescriptors()
 {
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+}
+
+bool tst_TtyPort::claimableElsewhere(const QString &device)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        DeviceClaim claim;
+        ::_exit(claim.claim(device) == DeviceClaim::Result::Claimed ? 0 : 1);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 void tst_TtyPort::openingFails_data()
@@ -92,19 +104,22 @@ void tst_TtyPort::frameOnALineWithoutModemControlFailsAndCloses()
 {
     // A pseudo-terminal has no modem-control lines, as an adapter that has gone away has none.
     RelayBoard board(
-        std::make_unique<TtyPort>(QStringList {m_slave}), RelayBoard::Threading::Inline);
+        std::make_unique<TtyPort>(QStringList {m_slaves[0]}), RelayBoard::Threading::Inline);
     QSignalSpy written(&board, &RelayBoard::frameWritten);
+    // The claim is taken with the port, not with the frame.
+    board.setPortNumber(1);
     const int before = openDescriptors();
     QTest::ignoreMessage(
         QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed.*RTS")));
-    board.write(RelayStates(), RelayBoard::Frame::Manual);
+    board.write(RelayStates());
     const auto error = written.value(0).value(2).value<LinkError>();
     QCOMPARE(error.reason, LinkError::Reason::LineFailed);
-    QVERIFY2(error.text.startsWith(m_slave + QStringLiteral(": RTS: ")), qPrintable(error.text));
+    QVERIFY2(
+        error.text.startsWith(m_slaves[0] + QStringLiteral(": RTS: ")), qPrintable(error.text));
     QCOMPARE(openDescriptors(), before);
     // Nothing was latched, and the port is free for the next frame.
     char received[8];
-    QCOMPARE(::read(m_master, received, sizeof received), ssize_t(-1));
+    QCOMPARE(::read(m_masters[0], received, sizeof received), ssize_t(-1));
     QVERIFY(board.port().open());
     board.port().close();
 }
@@ -112,16 +127,16 @@ void tst_TtyPort::frameOnALineWithoutModemControlFailsAndCloses()
 void tst_TtyPort::deviceHeldElsewhereIsRefused()
 {
     // Exclusive mode belongs to the terminal, so another program's descriptor shows it.
-    const int elsewhere = ::open(QFile::encodeName(m_slave).constData(), O_RDWR | O_NOCTTY);
+    const int elsewhere = ::open(QFile::encodeName(m_slaves[0]).constData(), O_RDWR | O_NOCTTY);
     QVERIFY(elsewhere >= 0);
     const auto exclusive = [elsewhere] {
         int set = -1;
         return ::ioctl(elsewhere, TIOCGEXCL, &set) == 0 && set;
     };
-    TtyPort holder({m_slave});
+    TtyPort holder({m_slaves[0]});
     QVERIFY(holder.open());
     QVERIFY(exclusive());
-    TtyPort other({m_slave});
+    TtyPort other({m_slaves[0]});
     QVERIFY(!other.open());
     QCOMPARE(other.error().code, EBUSY);
     holder.close();
@@ -133,6 +148,60 @@ void tst_TtyPort::deviceHeldElsewhereIsRefused()
     ::close(elsewhere);
 }
 
+void tst_TtyPort::claimFollowsThePortInUse_data()
+{
+    QTest::addColumn<QList<quint16>>("portsInUse"); // in the order they are chosen
+    QTest::addColumn<bool>("otherCopyOnPort2"); // another process holds port 2's claim
+    QTest::addColumn<bool>("portTwoTaken"); // port 2's claim is this board's in the end
+
+    QTest::newRow("port 1") << QList<quint16> {1} << false << false;
+    QTest::newRow("moved to port 2, port 1 let go") << QList<quint16> {1, 2} << false << true;
+    QTest::newRow("back to port 1, port 2 let go") << QList<quint16> {1, 2, 1} << false << false;
+    QTest::newRow("port 2 is another copy's") << QList<quint16> {1, 2} << true << false;
+}
+
+void tst_TtyPort::claimFollowsThePortInUse()
+{
+    QFETCH(QList<quint16>, portsInUse);
+    QFETCH(bool, otherCopyOnPort2);
+    QFETCH(bool, portTwoTaken);
+
+    // The other copy is a child process that claims port 2 and waits.
+    RelayBoard board(std::make_unique<TtyPort>(QStringList {m_slaves[0], m_slaves[1]}),
+        RelayBoard::Threading::Inline);
+    pid_t other = -1;
+    int ready[2];
+    QVERIFY(::pipe(ready) == 0);
+    if (otherCopyOnPort2) {
+        other = ::fork();
+        if (other == 0) {
+            DeviceClaim claim;
+            const char done = claim.claim(m_slaves[1]) == DeviceClaim::Result::Claimed;
+            [[maybe_unused]] auto written = ::write(ready[1], &done, 1);
+            ::pause();
+            ::_exit(0);
+        }
+        char done = 0;
+        QCOMPARE(::read(ready[0], &done, 1), ssize_t(1));
+        QVERIFY(done);
+    }
+    LinkError last;
+    for (quint16 number : portsInUse)
+        last = board.setPortNumber(number);
+    if (other > 0) {
+        ::kill(other, SIGKILL);
+        ::waitpid(other, nullptr, 0);
+    }
+    ::close(ready[0]);
+    ::close(ready[1]);
+
+    // A board another copy drives is refused, and its frames never touch it.
+    QCOMPARE(last.reason == LinkError::Reason::Claimed, otherCopyOnPort2);
+    // What another process finds: the port left is free, the port in use is not.
+    QCOMPARE(claimableElsewhere(m_slaves[0]), board.portNumber() != 1);
+    QCOMPARE(claimableElsewhere(m_slaves[1]), !portTwoTaken);
+}
+
 void tst_TtyPort::consoleIsNeverOpened_data()
 {
     QTest::addColumn<std::optional<QStringList>>("consoles");
@@ -140,7 +209,8 @@ void tst_TtyPort::consoleIsNeverOpened_data()
     QTest::addColumn<bool>("refused");
 
     const auto none = std::make_optional(QStringList());
-    const auto thePort = std::make_optional(QStringList {QStringLiteral("tty0"), m_slave.mid(5)});
+    const auto thePort
+        = std::make_optional(QStringList {QStringLiteral("tty0"), m_slaves[0].mid(5)});
     QTest::newRow("no console") << none << false << false;
     QTest::newRow("console list unreadable") << std::optional<QStringList>() << false << false;
     QTest::newRow("the port is a console") << thePort << false << true;
@@ -156,9 +226,9 @@ void tst_TtyPort::consoleIsNeverOpened()
 
     QTemporaryDir links;
     const QString link = links.filePath(QStringLiteral("usb-Relay_Board-if00"));
-    QVERIFY(QFile::link(m_slave, link));
-    TtyPort port({throughLink ? link : m_slave}, [&] { return consoles; });
-    OpenWatch watch(m_slave);
+    QVERIFY(QFile::link(m_slaves[0], link));
+    TtyPort port({throughLink ? link : m_slaves[0]}, [&] { return consoles; });
+    OpenWatch watch(m_slaves[0]);
 
     // Refused at every opening, and never touched.
     for (int frame = 0; frame < 2; ++frame) {

@@ -23,6 +23,8 @@ struct virtualboard_state
     int openDescriptors; // descriptors open on the device right now
     int unplugged;
     int queued; // characters waiting in a wedged output queue
+    unsigned controlFlags; // c_cflag as the program last set it
+    unsigned baud; // the speed it set with them
 };
 
 // Runs one command, or several separated by ';'. Returns 0, or -1 for a command it does not

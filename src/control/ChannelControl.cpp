@@ -137,9 +137,19 @@ bool ChannelControl::storeTimes(int channel, QTime switchOn, QTime switchOff)
     return changed;
 }
 
+namespace {
+// A slot that has been set holds a time of day; no time is 00:00:00, as the dialog's pickers
+// give it. So an automatic channel whose time is taken away goes on switching at midnight, as
+// the tick has always done, and is remembered that way.
+QTime setTime(QTime time)
+{
+    return time.isValid() ? time : QTime(0, 0);
+}
+} // namespace
+
 void ChannelControl::setTimes(int channel, QTime switchOn, QTime switchOff)
 {
-    if (storeTimes(channel, switchOn, switchOff))
+    if (storeTimes(channel, setTime(switchOn), setTime(switchOff)))
         remember();
 }
 
@@ -148,7 +158,8 @@ void ChannelControl::setAllTimes(
 {
     bool changed = false;
     for (int channel = 1; channel <= kChannelCount; ++channel)
-        changed = storeTimes(channel, switchOn[channel], switchOff[channel]) || changed;
+        changed = storeTimes(channel, setTime(switchOn[channel]), setTime(switchOff[channel]))
+            || changed;
     if (changed)
         remember();
 }

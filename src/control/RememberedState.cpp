@@ -1,9 +1,13 @@
 #include "RememberedState.h"
 
-#include "StartOptions.h"
+#include "Module1.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
+#include <QUrl>
 
 namespace {
 const QString kTimeFormat = QStringLiteral("HH:mm:ss");
@@ -41,18 +45,39 @@ RememberedState::RememberedState(const QString &path)
     : m_path(path)
 { }
 
-QString RememberedState::defaultPath()
+QString RememberedState::defaultPath(const QString &device)
 {
-    return QFileInfo(StartOptions::settingsPath()).path() + QStringLiteral("/state.conf");
+#ifdef Q_OS_WIN
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+#else
+    // Qt 6.4 knows no state location; this is the XDG base directories' own rule.
+    QString folder = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!QDir::isAbsolutePath(folder))
+        folder = QDir::homePath() + QStringLiteral("/.local/state");
+#endif
+    // Two copies for two boards must never share a file, and a user should find a board's file
+    // by the device name they gave.
+    QString name = device;
+    if (name.startsWith(QStringLiteral("/dev/")))
+        name.remove(0, 5);
+    return folder + QStringLiteral("/relvoog/") + QString::fromLatin1(QUrl::toPercentEncoding(name))
+        + QStringLiteral(".conf");
 }
 
-std::optional<RememberedState::Snapshot> RememberedState::load(QString *problem) const
+std::optional<RememberedState::Snapshot> RememberedState::load(QString *problem)
 {
+    problem->clear();
     // The first run with --restore has nothing to resume, and nothing to tell about it.
-    if (!QFileInfo::exists(m_path)) {
-        problem->clear();
+    if (!QFileInfo::exists(m_path))
         return std::nullopt;
-    }
+    const auto snapshot = read(problem);
+    if (!snapshot)
+        *problem = setAside(*problem);
+    return snapshot;
+}
+
+std::optional<RememberedState::Snapshot> RememberedState::read(QString *problem) const
+{
     QSettings file(m_path, QSettings::IniFormat);
     if (file.status() != QSettings::NoError || !QFileInfo(m_path).isReadable()) {
         *problem = QStringLiteral("%1 cannot be read").arg(m_path);
@@ -72,6 +97,12 @@ std::optional<RememberedState::Snapshot> RememberedState::load(QString *problem)
                 QStringLiteral("manual"), &snapshot.automatic[channel])
             && readFlag(file, group + QStringLiteral("state"), QStringLiteral("on"),
                 QStringLiteral("off"), &snapshot.relayState[channel]);
+        // An automatic channel always has both times: it entered automatic mode with them, and
+        // a time set to none since is 00:00:00, at which the tick goes on switching it. Resumed
+        // without one, it would come back on and switch at midnight.
+        whole = whole
+            && (!snapshot.automatic[channel]
+                || (snapshot.switchOn[channel].isValid() && snapshot.switchOff[channel].isValid()));
     }
     if (!whole) {
         *problem = QStringLiteral("%1 is damaged").arg(m_path);
@@ -80,8 +111,26 @@ std::optional<RememberedState::Snapshot> RememberedState::load(QString *problem)
     return snapshot;
 }
 
+QString RememberedState::setAside(const QString &problem)
+{
+    // The user's sixteen times may still be in it, for a person to read, so it is moved out of
+    // the way of the next save rather than written over.
+    const QString kept = m_path + QStringLiteral(".damaged");
+    QFile::remove(kept);
+    if (QFile::rename(m_path, kept))
+        return QStringLiteral("%1; it is kept as %2").arg(problem, kept);
+    m_refusal = QStringLiteral("%1, and cannot be kept as %2; it is left as it is, and nothing is "
+                               "remembered")
+                    .arg(problem, kept);
+    return m_refusal;
+}
+
 bool RememberedState::save(const Snapshot &snapshot, QString *problem)
 {
+    if (!m_refusal.isEmpty()) {
+        *problem = m_refusal;
+        return false;
+    }
     if (m_written == snapshot)
         return true;
     // QSettings writes the file whole through a new one that takes its place, so a power cut
@@ -106,17 +155,4 @@ bool RememberedState::save(const Snapshot &snapshot, QString *problem)
     }
     m_written = snapshot;
     return true;
-}
-
-bool RememberedState::isOnAt(QTime now, QTime switchOn, QTime switchOff)
-{
-    // An empty slot matches midnight in the tick, so it stands for midnight here too.
-    const QTime on = switchOn.isValid() ? switchOn : QTime(0, 0);
-    const QTime off = switchOff.isValid() ? switchOff : QTime(0, 0);
-    const QTime second(now.hour(), now.minute(), now.second());
-    if (on == off)
-        return true;
-    if (on < off)
-        return on <= second && second < off;
-    return second >= on || second < off;
 }

@@ -9,7 +9,7 @@
 
 // What a restart with --restore resumes: the sixteen switching times, the eight modes and
 // manual states, and the port number, kept in a file that is rewritten whole, atomically, each
-// time any of them changes.
+// time any of them changes. A file that cannot be used is kept aside, never written over.
 class RememberedState
 {
 public:
@@ -27,19 +27,23 @@ public:
     explicit RememberedState(const QString &path);
 
     // Empty when there is no file yet, and with the reason in problem when it is unreadable or
-    // damaged.
-    std::optional<Snapshot> load(QString *problem) const;
+    // damaged; such a file is then renamed to the path with ".damaged" after it, replacing an
+    // older one, and the problem says so.
+    std::optional<Snapshot> load(QString *problem);
     // Writes the snapshot unless it is the one written last; false with the reason on failure.
     bool save(const Snapshot &snapshot, QString *problem);
 
-    // Whether a channel in automatic mode is on at the given time of day: from its switch-on
-    // time until its switch-off time, across midnight when the switch-off time is the earlier.
-    // With both times equal the switch-on wins in the tick and nothing switches it off again.
-    static bool isOnAt(QTime now, QTime switchOn, QTime switchOff);
-
-    static QString defaultPath();
+    // The file of the board on port 1's device, in the user's state folder, named after the
+    // device as given: without a leading "/dev/", percent-encoded but for letters, digits and
+    // "-_.~", with ".conf" after it.
+    static QString defaultPath(const QString &device);
 
 private:
+    std::optional<Snapshot> read(QString *problem) const;
+    QString setAside(const QString &problem);
+
     QString m_path;
+    // Why nothing may be written: a file that could not be set aside.
+    QString m_refusal;
     std::optional<Snapshot> m_written;
 };

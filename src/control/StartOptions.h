@@ -3,9 +3,9 @@
 #include <QString>
 #include <QStringList>
 
-// What the program is started with: the command line, and for what it leaves open the settings
-// file relvoog/relvoog.conf in the user's configuration folder. With neither, ports 1 and 2 are
-// the platform's first two serial ports, and nothing is restored.
+// What the program is started with: the command line, and for what it leaves open a settings
+// file, by default relvoog/relvoog.conf in the user's configuration folder. With neither, ports
+// 1 and 2 are the platform's first two serial ports, and nothing is restored.
 class StartOptions
 {
 public:
@@ -19,15 +19,16 @@ public:
     QStringList devices() const { return m_devices; }
     // Resume the channels as they were, and remember every change.
     bool restore() const { return m_restore; }
+    // Where they are remembered: --state, or the file of port 1's board.
+    QString statePath() const { return m_statePath; }
     QString message() const { return m_message; }
     // Why the settings file was not used, if it exists and could not be read.
     QString settingsProblem() const { return m_settingsProblem; }
 
-    static QString settingsPath();
-
 private:
     QStringList m_devices;
     bool m_restore = false;
+    QString m_statePath;
     QString m_message;
     QString m_settingsProblem;
 };

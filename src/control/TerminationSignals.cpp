@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 
 #include <fcntl.h>
@@ -12,9 +13,12 @@ int s_pipe[2] = {-1, -1};
 
 void handle(int)
 {
+    // The signal may land between a call and the check of its errno anywhere in the program.
+    const int savedErrno = errno;
     const char byte = 1;
     // Nothing but async-signal-safe calls here; a full pipe already has a wake-up in it.
     [[maybe_unused]] const ssize_t written = ::write(s_pipe[1], &byte, 1);
+    errno = savedErrno;
 }
 
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};

@@ -7,6 +7,10 @@ QString advice(const LinkError &error)
 {
     if (error.reason == LinkError::Reason::ConsoleRefused)
         return QStringLiteral("See seade on süsteemi konsool; Relvoog seda ei kasuta.");
+    if (error.reason == LinkError::Reason::Claimed)
+        return QStringLiteral("Seda plaati juhib juba teine Relvoog (aken või teenus).");
+    if (error.reason == LinkError::Reason::NoAnswer)
+        return QStringLiteral("Adapter ei vasta; tõmba see välja ja ühenda uuesti.");
     switch (error.code) {
     case EACCES:
     case EPERM:

@@ -72,9 +72,17 @@ Kellaajad::Kellaajad(ScheduleConfirmation &confirmation, QWidget *parent)
 
 Kellaajad::~Kellaajad()
 {
-    // However the dialog was left, a port trial still under way must not take effect later: the
-    // user has moved on from that choice.
+    // Also when the program quits while the dialog is open.
     m_confirmation.cancel();
+}
+
+void Kellaajad::done(int result)
+{
+    // Left without a confirmation that succeeded: a port trial still under way must not take
+    // effect later, since the user has moved on from that choice.
+    if (result != Accepted)
+        m_confirmation.cancel();
+    QDialog::done(result);
 }
 
 void Kellaajad::buildControls()

@@ -22,6 +22,8 @@ public:
 
     static const QString kActivationFailed;
 
+    void done(int result) override;
+
 private:
     void buildControls();
     void load();

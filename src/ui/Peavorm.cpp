@@ -11,6 +11,7 @@
 #include "ScheduleConfirmation.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -309,4 +310,7 @@ void Peavorm::closeEvent(QCloseEvent *event)
     // loop has wound down, and quitting must leave the board as it is.
     m_clock.stop();
     event->accept();
+    // Every event loop ends, also that of a dialog or message box still open when a signal
+    // closed the window; otherwise the program would wait for somebody to close them.
+    QCoreApplication::exit(0);
 }

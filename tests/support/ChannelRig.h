@@ -11,24 +11,21 @@
 #include <QDateTime>
 
 // The link and control halves composed as the program composes them, on the recording port,
-// with a window double and a clock the test sets.
+// with a front-end double and a clock the test sets.
 struct ChannelRig
 {
-    ChannelRig() { channels.attachView(view); }
-
     RelayBoard board {std::make_unique<RecordingPort>(), RelayBoard::Threading::Inline};
     RecordingPort &port = static_cast<RecordingPort &>(board.port());
     Module1 store;
-    RecordingView view;
     ChannelControl channels {board, store};
+    RecordingView view {channels};
     QDateTime now {QDate(2026, 3, 9), QTime(12, 0)};
-    ScheduleClock clock {channels, store, [this] { return now; }};
-    ScheduleConfirmation confirmation {store, board};
+    ScheduleClock clock {channels, [this] { return now; }};
+    ScheduleConfirmation confirmation {channels};
 
     void enterAutomatic(int channel, QTime on, QTime off)
     {
-        store.setSwitchOnTime(channel, on);
-        store.setSwitchOffTime(channel, off);
+        channels.setTimes(channel, on, off);
         if (!channels.AutoMode(channel))
             channels.toggleAutoMode(channel);
     }

@@ -21,17 +21,15 @@ struct RealPortRig
     explicit RealPortRig(RelayBoard::Threading threading = RelayBoard::Threading::Inline)
         : board(
             std::make_unique<TtyPort>(QStringList {ptys[0].slave(), ptys[1].slave()}), threading)
-    {
-        channels.attachView(view);
-    }
+    { }
 
     std::array<PseudoTerminal, 2> ptys;
     RelayBoard board;
     Module1 store;
-    RecordingView view;
     ChannelControl channels {board, store};
+    RecordingView view {channels};
     QDateTime now {QDate(2024, 3, 1), QTime(12, 0)};
-    ScheduleClock clock {channels, store, [this] { return now; }};
+    ScheduleClock clock {channels, [this] { return now; }};
 
     QString device(quint16 portNumber) const { return ptys[portNumber - 1].slave(); }
     virtualboard_state state(quint16 portNumber) const

@@ -1,38 +1,39 @@
 #pragma once
 
-#include "ChannelView.h"
+#include "ChannelControl.h"
 #include "PerChannel.h"
 
-#include <QStringList>
+#include <QObject>
 
-#include <functional>
-
-// A window double: keeps what the commands show, and runs a test's stand-in for the dialog.
-class RecordingView : public ChannelView
+// A front-end double: keeps what the engine announced, as a window would show it.
+class RecordingView : public QObject
 {
 public:
-    void showRelayState(int channel, bool on) override { shownOn[channel] = on; }
-    void showAutoMode(int channel, bool automatic) override { shownAutomatic[channel] = automatic; }
-    void showPortNumber(quint16 port) override { portLabel = QString::number(port); }
-    void showLinkFailure(const LinkError &error) override { linkFailure = error; }
-    void showPortLeft(quint16 port, const LinkError &why) override
+    explicit RecordingView(ChannelControl &channels)
     {
-        portLeft = QStringLiteral("%1: %2").arg(port).arg(why.text);
+        connect(&channels, &ChannelControl::relayStateChanged, this, [this](int channel, bool on) {
+            shownOn[channel] = on;
+            ++announcements;
+        });
+        connect(
+            &channels, &ChannelControl::autoModeChanged, this, [this](int channel, bool automatic) {
+                shownAutomatic[channel] = automatic;
+                ++announcements;
+            });
+        connect(&channels, &ChannelControl::portChanged, this,
+            [this](quint16 port) { portLabel = QString::number(port); });
+        connect(&channels, &ChannelControl::linkChanged, this,
+            [this](const LinkError &error) { linkFailure = error; });
+        connect(
+            &channels, &ChannelControl::portLeft, this, [this](quint16 port, const LinkError &why) {
+                portLeft = QStringLiteral("%1: %2").arg(port).arg(why.text);
+            });
     }
-    void showSchedule() override
-    {
-        ++schedulesShown;
-        if (onSchedule)
-            onSchedule();
-    }
-    void showRefusal(const QString &text) override { refusals << text; }
 
     PerChannel<bool> shownOn;
     PerChannel<bool> shownAutomatic;
+    int announcements = 0;
     QString portLabel;
     LinkError linkFailure;
     QString portLeft;
-    int schedulesShown = 0;
-    std::function<void()> onSchedule;
-    QStringList refusals;
 };

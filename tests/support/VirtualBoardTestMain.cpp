@@ -13,6 +13,6 @@ int virtualBoardWriteFrame(int argc, char **argv)
     RelayStates states;
     for (int channel = 1; channel <= kChannelCount; ++channel)
         states[channel] = bits >> (channel - 1) & 1;
-    board.write(states, RelayBoard::Frame::Manual);
+    board.write(states);
     return written.value(0).value(2).value<LinkError>().failed() ? 1 : 0;
 }

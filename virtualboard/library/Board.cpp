@@ -65,6 +65,7 @@ int Board::modemBits() const
 void Board::setControlFlags(unsigned cflag, unsigned baud)
 {
     const bool wasHungUp = m_baud == 0;
+    m_controlFlags = cflag;
     m_hupcl = cflag & HUPCL;
     if (baud != m_baud)
         m_baud = baud;
@@ -326,5 +327,7 @@ virtualboard_state Board::state() const
     s.openDescriptors = m_openDescriptors;
     s.unplugged = m_unplugged;
     s.queued = int(m_held.size());
+    s.controlFlags = m_controlFlags;
+    s.baud = m_baud;
     return s;
 }

@@ -94,6 +94,7 @@ private:
 
     bool m_hupcl = true; // a serial port's default, unlike a pseudo-terminal's
     unsigned m_baud = 9600;
+    unsigned m_controlFlags = 0;
     int m_bitsPerCharacter = 10;
 
     std::deque<Character> m_transmitting;
