@@ -52,7 +52,7 @@ int main(int argc, char *argv[])
     }
     if (!options.settingsProblem().isEmpty())
         print(stderr, options.settingsProblem(), 0);
-    const MqttSettings mqtt = MqttSettings::read(StartOptions::settingsPath());
+    const MqttSettings mqtt = MqttSettings::read(options.settingsPath());
     if (!mqtt.problem.isEmpty())
         print(stderr, mqtt.problem, 0);
 

@@ -334,26 +334,25 @@ void tst_MqttBridge::access()
 void tst_MqttBridge::willWhenKilled()
 {
     const QString root = QStringLiteral("test/program");
-    QTemporaryDir home;
-    QDir(home.path()).mkpath(QStringLiteral("config/relvoog"));
-    QFile file(home.filePath(QStringLiteral("config/relvoog/relvoog.conf")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QStringLiteral("[mqtt]\nhost=127.0.0.1\nport=%1\ntopic=%2\n")
-                   .arg(m_broker.port())
-                   .arg(root)
-                   .toUtf8());
-    file.close();
+    QTemporaryDir folder;
+    QFile settings(folder.filePath(QStringLiteral("relvoog.conf")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write(QStringLiteral("[mqtt]\nhost=127.0.0.1\nport=%1\ntopic=%2\n")
+                       .arg(m_broker.port())
+                       .arg(root)
+                       .toUtf8());
+    settings.close();
     PseudoTerminal ports[2];
     BrokerProbe probe(m_broker.port(), {root + QStringLiteral("/#")});
 
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    environment.insert(QStringLiteral("XDG_STATE_HOME"), home.filePath(QStringLiteral("state")));
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(RELVOOG_PROGRAM),
-        {QStringLiteral("--port1"), ports[0].slave(), QStringLiteral("--port2"), ports[1].slave()});
+        {QStringLiteral("--port1"), ports[0].slave(), QStringLiteral("--port2"), ports[1].slave(),
+            QStringLiteral("--config"), settings.fileName(), QStringLiteral("--state"),
+            folder.filePath(QStringLiteral("state.conf"))});
     const auto shows = [&probe, &root](const char *suffix, const QByteArray &payload) {
         return waitFor([&] { return probe.last(root + QLatin1String(suffix)) == payload; });
     };

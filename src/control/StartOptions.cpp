@@ -72,23 +72,22 @@ StartOptions::Action StartOptions::parse(
         return Action::ShowVersion;
     }
 
-    const QString settingsPath
-        = parser.isSet(config) ? parser.value(config) : defaultSettingsPath();
+    m_settingsPath = parser.isSet(config) ? parser.value(config) : defaultSettingsPath();
     // A file named on the command line is meant to be there; the default one need not be.
-    if (parser.isSet(config) && !QFileInfo::exists(settingsPath)) {
-        m_message = QStringLiteral("The settings file %1 does not exist.").arg(settingsPath);
+    if (parser.isSet(config) && !QFileInfo::exists(m_settingsPath)) {
+        m_message = QStringLiteral("The settings file %1 does not exist.").arg(m_settingsPath);
         return Action::Refuse;
     }
     m_devices = defaultDevices;
-    if (QFileInfo::exists(settingsPath)) {
-        QSettings settings(settingsPath, QSettings::IniFormat);
+    if (QFileInfo::exists(m_settingsPath)) {
+        QSettings settings(m_settingsPath, QSettings::IniFormat);
         if (settings.status() == QSettings::NoError) {
             m_devices[0] = settings.value(QStringLiteral("ports/port1"), m_devices[0]).toString();
             m_devices[1] = settings.value(QStringLiteral("ports/port2"), m_devices[1]).toString();
             m_restore = generalValue(settings, QStringLiteral("restore")).toBool();
         } else {
             m_settingsProblem
-                = QStringLiteral("%1 cannot be read; it is left aside").arg(settingsPath);
+                = QStringLiteral("%1 cannot be read; it is left aside").arg(m_settingsPath);
         }
     }
     if (parser.isSet(port1))

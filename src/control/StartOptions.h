@@ -21,6 +21,8 @@ public:
     bool restore() const { return m_restore; }
     // Where they are remembered: --state, or the file of port 1's board.
     QString statePath() const { return m_statePath; }
+    // --config, or the default one; it need not exist.
+    QString settingsPath() const { return m_settingsPath; }
     QString message() const { return m_message; }
     // Why the settings file was not used, if it exists and could not be read.
     QString settingsProblem() const { return m_settingsProblem; }
@@ -29,6 +31,7 @@ private:
     QStringList m_devices;
     bool m_restore = false;
     QString m_statePath;
+    QString m_settingsPath;
     QString m_message;
     QString m_settingsProblem;
 };
