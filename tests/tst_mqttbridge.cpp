@@ -75,6 +75,9 @@ class tst_MqttBridge : public QObject
     Q_OBJECT
 
 private slots:
+    void settings_data();
+    void settings();
+    void boardIds();
     void initTestCase();
     void discovery();
     void discoveryOff();
@@ -98,6 +101,80 @@ MqttSettings tst_MqttBridge::settings(const QString &root, quint16 port) const
     settings.port = port;
     settings.topic = QStringLiteral("test/") + root;
     return settings;
+}
+
+void tst_MqttBridge::settings_data()
+{
+    QTest::addColumn<QByteArray>("section"); // [mqtt]; a file "password" holds "sala\n"
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<quint16>("port");
+    QTest::addColumn<QByteArray>("password");
+    QTest::addColumn<QString>("problem"); // a part of it
+
+    const auto s = [](const char *text) { return QString::fromUtf8(text); };
+    QTest::newRow("no host") << QByteArray("port=1884\n") << false << quint16(1883) << QByteArray()
+                             << QString();
+    QTest::newRow("host only") << QByteArray("host=broker.lan\n") << true << quint16(1883)
+                               << QByteArray() << QString();
+    QTest::newRow("TLS") << QByteArray("host=b\ntls=true ; a comment\n") << true << quint16(8883)
+                         << QByteArray() << QString();
+    QTest::newRow("TLS and a port") << QByteArray("host=b\ntls=true\nport=1884\n") << true
+                                    << quint16(1884) << QByteArray() << QString();
+    QTest::newRow("password from its file")
+        << QByteArray("host=b\nusername=u\npassword_file=password\n") << true << quint16(1883)
+        << QByteArray("sala") << QString();
+    QTest::newRow("no password file") << QByteArray("host=b\npassword_file=nowhere\n") << false
+                                      << quint16(1883) << QByteArray() << s("password file");
+    QTest::newRow("tls=yes") << QByteArray("host=b\ntls=yes\n") << false << quint16(1883)
+                             << QByteArray() << s("tls");
+    QTest::newRow("port 0") << QByteArray("host=b\nport=0\n") << false << quint16(1883)
+                            << QByteArray() << s("port");
+    for (const char *root : {"a/+", "a/#", "a//b", "/a", "$SYS"})
+        QTest::addRow("topic %s", root)
+            << QByteArray("host=b\ntopic=") + root + '\n'
+            << false << quint16(1883) << QByteArray() << s("cannot be a topic root");
+}
+
+void tst_MqttBridge::settings()
+{
+    QFETCH(QByteArray, section);
+    QFETCH(bool, enabled);
+    QFETCH(quint16, port);
+    QFETCH(QByteArray, password);
+    QFETCH(QString, problem);
+
+    QTemporaryDir folder;
+    QFile file(folder.filePath(QStringLiteral("relvoog.conf")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[general]\nrestore=true\n[mqtt]\n" + section);
+    file.close();
+    QFile secret(folder.filePath(QStringLiteral("password")));
+    QVERIFY(secret.open(QIODevice::WriteOnly));
+    secret.write("sala\n");
+    secret.close();
+
+    const MqttSettings settings = MqttSettings::read(file.fileName());
+    QCOMPARE(settings.enabled(), enabled);
+    QVERIFY2(problem.isEmpty() == settings.problem.isEmpty() && settings.problem.contains(problem),
+        qPrintable(settings.problem));
+    if (enabled) {
+        QCOMPARE(settings.port, port);
+        QCOMPARE(settings.password, password);
+    }
+}
+
+void tst_MqttBridge::boardIds()
+{
+    // Home Assistant and the broker take only these characters in ids.
+    const QRegularExpression allowed(QStringLiteral("^[A-Za-z0-9_-]+$"));
+    QSet<QString> ids;
+    for (const char *root : {"relvoog", "home/relvoog", "home_relvoog", "home relvoog", "köök"}) {
+        MqttSettings settings;
+        settings.topic = QString::fromUtf8(root);
+        QVERIFY2(allowed.match(settings.boardId()).hasMatch(), qPrintable(settings.boardId()));
+        ids << settings.boardId();
+    }
+    QCOMPARE(ids.size(), 5);
 }
 
 void tst_MqttBridge::initTestCase()
