@@ -1,6 +1,7 @@
 #include "WindowRun.h"
 
 #include "ChannelControl.h"
+#include "LatchLog.h"
 #include "Module1.h"
 #include "Peavorm.h"
 #include "PseudoTerminal.h"
@@ -84,21 +85,8 @@ void reportUsage(const Usage &from, const Usage &to)
             : double(to.diskWriteBytes - from.diskWriteBytes));
 }
 
-struct Latch
-{
-    qint64 ns;
-    unsigned value;
-};
-
-QList<Latch> latchesIn(const TraceLog &trace, const QString &device)
-{
-    QList<Latch> latches;
-    for (const TraceLog::Event &event : trace.events(device))
-        if (event.kind == QLatin1String("board") && event.name == QLatin1String("latch"))
-            latches << Latch {qint64(std::llround(event.time * 1e6)) * 1000,
-                event.fields.value(QStringLiteral("value")).toUInt(nullptr, 16)};
-    return latches;
-}
+using Latch = LatchLog::Latch;
+using Awaited = LatchLog::Awaited;
 
 // A clock whose seconds go by in 30 to 60 ms, at random moments against the tick, and which
 // runs 12:00:00 to 12:00:15 over and over. Channel n switches on at second n - 1 and off at
@@ -143,32 +131,18 @@ private:
     std::vector<qint64> m_turns;
 };
 
-// A moment the board was asked for outputs, and until when it may latch them.
-struct Awaited
-{
-    qint64 fromNs;
-    unsigned outputs;
-    qint64 untilNs;
-};
-
 // From each moment (in time order) to the board's first latch of what was asked for then,
 // reported as NAME_count, NAME_missed and the spread.
 void reportWaits(const char *name, const std::vector<Awaited> &awaited, const QList<Latch> &latches)
 {
     std::vector<qint64> latencies;
     int missed = 0;
-    int next = 0;
-    for (const Awaited &wait : awaited) {
-        while (next < latches.size() && latches[next].ns < wait.fromNs)
-            ++next;
-        int found = next;
-        while (found < latches.size() && latches[found].value != wait.outputs
-            && latches[found].ns < wait.untilNs)
-            ++found;
-        if (found < latches.size() && latches[found].value == wait.outputs)
-            latencies.push_back(latches[found].ns - wait.fromNs);
-        else
+    const std::vector<qint64> found = LatchLog::firstLatches(awaited, latches);
+    for (size_t i = 0; i < awaited.size(); ++i) {
+        if (found[i] < 0)
             ++missed;
+        else
+            latencies.push_back(found[i] - awaited[i].fromNs);
     }
     const Spread spread = Spread::of(latencies);
     const auto key = [name](const char *figure) { return QByteArray(name) + '_' + figure; };
@@ -299,7 +273,7 @@ int WindowRun::run(
             QThread::usleep(100);
         if (mode != Mode::Latency)
             VirtualBoard::control(QStringLiteral("trace"));
-        const QList<Latch> first = latchesIn(TraceLog(tracePath), device);
+        const QList<Latch> first = LatchLog::read(TraceLog(tracePath), device);
         if (!first.isEmpty())
             report("first_frame_ms", double(first.front().ns - spawnedNs) / 1e6);
     }
@@ -322,7 +296,7 @@ int WindowRun::run(
         if (int(clicks.size()) >= clickCount || dueNs > clicksUntilNs) {
             QTimer::singleShot(1000, Qt::PreciseTimer, &app, [&, dueNs] {
                 VirtualBoard::control(QStringLiteral("trace"));
-                const QList<Latch> latches = latchesIn(TraceLog(tracePath), device);
+                const QList<Latch> latches = LatchLog::read(TraceLog(tracePath), device);
                 reportFrames(latches, clicksFromNs, dueNs);
                 if (mode == Mode::Clicks)
                     reportWaits("click", clicks, latches);
@@ -383,7 +357,7 @@ int WindowRun::run(
             QTimer::singleShot((endNs - monotonicNs()) / 1000000, Qt::PreciseTimer, &app, [&] {
                 peavorm.close();
                 VirtualBoard::control(QStringLiteral("trace"));
-                reportLatency(fastClock, latchesIn(TraceLog(tracePath), device));
+                reportLatency(fastClock, LatchLog::read(TraceLog(tracePath), device));
                 app.quit();
             });
             break;
