@@ -1,5 +1,6 @@
 #include "Benchmark.h"
 
+#include "MqttRun.h"
 #include "Spread.h"
 #include "WindowRun.h"
 
@@ -117,7 +118,7 @@ int Benchmark::run(Parts parts)
     progress(machine());
     QList<FrameCost::Figures> frames;
     QString wire;
-    if (parts != Parts::SlowAdapterOnly) {
+    if (parts == Parts::All || parts == Parts::FramesOnly) {
         FrameCost cost;
         const QString error = cost.prepare();
         if (!error.isEmpty()) {
@@ -141,7 +142,7 @@ int Benchmark::run(Parts parts)
         progress(QStringLiteral("schedule latency, %1 switches").arg(WindowRun::kSwitches));
         m_latency = runWindow(QStringLiteral("latency"), false);
     }
-    if (parts != Parts::FramesOnly) {
+    if (parts == Parts::All || parts == Parts::SlowAdapterOnly) {
         for (const bool inlineFrames : {false, true}) {
             const QString suffix = inlineFrames ? QStringLiteral("-inline") : QString();
             const QString where = inlineFrames ? QStringLiteral("frames on the window's thread")
@@ -156,6 +157,11 @@ int Benchmark::run(Parts parts)
             (inlineFrames ? m_hangInline : m_hang)
                 = runWindow(QStringLiteral("hang") + suffix, false);
         }
+    }
+    if (parts == Parts::All || parts == Parts::MqttOnly) {
+        m_mqtt = MqttRun::measure(&m_mqttProblem);
+        if (m_mqtt.isEmpty())
+            progress(QStringLiteral("no MQTT figures: %1").arg(m_mqttProblem));
     }
     printTable(frames, wire);
     return 0;
@@ -178,6 +184,8 @@ void Benchmark::printTable(const QList<FrameCost::Figures> &frames, const QStrin
         windowRows();
     if (!m_clicks.isEmpty())
         slowAdapterRows();
+    if (!m_mqtt.isEmpty())
+        mqttRows();
     std::printf("%s\n\n%s\n", qPrintable(machine()), qPrintable(m_rows.join(QLatin1Char('\n'))));
 }
 
@@ -330,4 +338,52 @@ void Benchmark::slowAdapterRows()
         m_hang, m_hangInline,
         QStringLiteral("; port 1 went %1 ms without a latch").arg(hangGap, 0, 'f', 0),
         hangGap >= WindowRun::kHangMs);
+}
+
+void Benchmark::mqttRows()
+{
+    const auto spread = [this](const QString &key) {
+        QString text = QStringLiteral("%1 / %2 / %3 ms over %4")
+                           .arg(ms(m_mqtt.value(key + QStringLiteral("_median_ms"))),
+                               ms(m_mqtt.value(key + QStringLiteral("_p99_ms"))),
+                               ms(m_mqtt.value(key + QStringLiteral("_max_ms"))))
+                           .arg(m_mqtt.value(key + QStringLiteral("_count")));
+        if (const double missed = m_mqtt.value(key + QStringLiteral("_missed")))
+            text += QStringLiteral(", %1 never came").arg(missed);
+        return text;
+    };
+    const auto within = [this](const QString &key, double limitMs) {
+        const double p99 = m_mqtt.value(key + QStringLiteral("_p99_ms"));
+        return met(m_mqtt.value(key + QStringLiteral("_count")) > 0 && p99 <= limitMs
+            && m_mqtt.value(key + QStringLiteral("_missed")) == 0);
+    };
+    const QString commands = QStringLiteral("%1 commands").arg(MqttRun::kCommands);
+    const QString latch = QStringLiteral("MQTT command to the board's latch, median / p99 / max");
+    const QString state = QStringLiteral(
+        "MQTT latch to the state message, median / p99 / max (negative: before the latch)");
+    const QString installed = QStringLiteral(", mosquitto as installed");
+    row(latch + installed, spread(QStringLiteral("one_latch")), QStringLiteral("p99 <= 30 ms"),
+        within(QStringLiteral("one_latch"), 30));
+    row(state + installed, spread(QStringLiteral("one_state")), QStringLiteral("p99 <= 20 ms"),
+        within(QStringLiteral("one_state"), 20));
+    const QString noDelay = QStringLiteral(", mosquitto with set_tcp_nodelay true");
+    row(latch + noDelay, spread(QStringLiteral("nodelay_latch")), QStringLiteral("p99 <= 30 ms"),
+        within(QStringLiteral("nodelay_latch"), 30));
+    row(state + noDelay, spread(QStringLiteral("nodelay_state")), QStringLiteral("p99 <= 20 ms"),
+        within(QStringLiteral("nodelay_state"), 20));
+    const QString four = QStringLiteral(", four programs on four boards driven at once");
+    row(latch + four, spread(QStringLiteral("four_latch")), QStringLiteral("p99 <= 30 ms"),
+        within(QStringLiteral("four_latch"), 30));
+    row(state + four, spread(QStringLiteral("four_state")), QStringLiteral("p99 <= 20 ms"),
+        within(QStringLiteral("four_state"), 20));
+    const double withMqtt = m_mqtt.value(QStringLiteral("idle_mqtt_cpu_percent"));
+    const double without = m_mqtt.value(QStringLiteral("idle_plain_cpu_percent"));
+    row(QStringLiteral("CPU per wall second over %1 s, window shown, broker connected / the same "
+                       "program without MQTT beside it")
+            .arg(MqttRun::kIdleSeconds),
+        QStringLiteral("%1 % / %2 % (%3 point)")
+            .arg(withMqtt, 0, 'f', 3)
+            .arg(without, 0, 'f', 3)
+            .arg(withMqtt - without, 0, 'f', 3),
+        QStringLiteral("<= +0.1 point"), met(withMqtt - without <= 0.1));
 }

@@ -8,12 +8,12 @@
 
 // Runs every measurement and prints the table: frame cost against a bare loop, the tick rate
 // idle, with the dialog open and with the other core busy, the schedule latency, the program's
-// CPU time, disk writes, memory and start-up, and the window on a slow and on a hanging adapter,
-// each next to its target.
+// CPU time, disk writes, memory and start-up, the window on a slow and on a hanging adapter, and
+// the MQTT bridge, each next to its target.
 class Benchmark
 {
 public:
-    enum class Parts { All, FramesOnly, SlowAdapterOnly };
+    enum class Parts { All, FramesOnly, SlowAdapterOnly, MqttOnly };
 
     int run(Parts parts);
 
@@ -25,6 +25,8 @@ public:
     static constexpr const char *kFramesOption = "--frames";
     // Only the runs on a slow and a hanging adapter.
     static constexpr const char *kSlowOption = "--slow";
+    // Only the MQTT bridge's runs.
+    static constexpr const char *kMqttOption = "--mqtt";
     static int spin();
 
 private:
@@ -35,6 +37,7 @@ private:
     void frameRows(const QList<FrameCost::Figures> &frames, const QString &wire);
     void windowRows();
     void slowAdapterRows();
+    void mqttRows();
     void row(const QString &figure, const QString &measured, const QString &target = QString(),
         const QString &status = QString());
     static QString machine();
@@ -49,4 +52,6 @@ private:
     Figures m_clicksInline;
     Figures m_hang;
     Figures m_hangInline;
+    Figures m_mqtt;
+    QString m_mqttProblem;
 };

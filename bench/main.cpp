@@ -8,13 +8,15 @@
 
 namespace {
 constexpr const char *kUsage
-    = "Usage: relvoog-bench [--frames | --slow | --window MODE --spawned-ns 0]\n"
+    = "Usage: relvoog-bench [--frames | --slow | --mqtt | --window MODE --spawned-ns 0]\n"
       "Measures what a relay frame costs, how steady the tick is, how light the program runs and\n"
-      "how the window fares on a slow or a hanging adapter, each figure next to its target, in\n"
-      "about two and a half minutes (bench/README.md explains the figures).\n"
+      "how the window fares on a slow or a hanging adapter and how fast the MQTT bridge answers,\n"
+      "each figure next to its target, in about three and a half minutes (bench/README.md\n"
+      "explains the figures).\n"
       "\n"
       "  --frames    the frame cost alone\n"
       "  --slow      the runs on a slow and a hanging adapter alone\n"
+      "  --mqtt      the MQTT bridge's runs alone, on a mosquitto of their own\n"
       "  --window MODE --spawned-ns 0\n"
       "              one window run alone: MODE is idle, dialog, latency, clicks or hang, with\n"
       "              -inline after it for frames written on the window's thread\n"
@@ -37,6 +39,8 @@ int main(int argc, char *argv[])
         parts = Benchmark::Parts::FramesOnly;
     } else if (argc == 2 && is(argv[1], Benchmark::kSlowOption)) {
         parts = Benchmark::Parts::SlowAdapterOnly;
+    } else if (argc == 2 && is(argv[1], Benchmark::kMqttOption)) {
+        parts = Benchmark::Parts::MqttOnly;
     } else if (argc == 2 && (is(argv[1], "--help") || is(argv[1], "-h"))) {
         std::fputs(kUsage, stdout);
         return 0;

@@ -26,8 +26,9 @@ quint16 freePort()
 }
 } // namespace
 
-MosquittoBroker::MosquittoBroker(Access access)
+MosquittoBroker::MosquittoBroker(Access access, bool noDelay)
     : m_access(access)
+    , m_noDelay(noDelay)
 {
     m_process.setProcessChannelMode(QProcess::MergedChannels);
 }
@@ -63,7 +64,7 @@ bool MosquittoBroker::prepare()
     QStringList lines {
         QStringLiteral("listener %1 127.0.0.1").arg(m_port),
         QStringLiteral("persistence false"),
-        QStringLiteral("set_tcp_nodelay true"),
+        QStringLiteral("set_tcp_nodelay %1").arg(QLatin1String(m_noDelay ? "true" : "false")),
         // Run as root, it would become the user "mosquitto", who cannot read this folder.
         QStringLiteral("user %1").arg(QString::fromLocal8Bit(getpwuid(geteuid())->pw_name)),
     };

@@ -14,7 +14,9 @@ public:
     static constexpr const char *kUser = "relvoog";
     static constexpr const char *kPassword = "sala sõna";
 
-    explicit MosquittoBroker(Access access = Access::Anonymous);
+    // noDelay: set_tcp_nodelay, which mosquitto's own configuration leaves off, so that its small
+    // messages wait for the acknowledgement of the ones before them.
+    explicit MosquittoBroker(Access access = Access::Anonymous, bool noDelay = true);
     ~MosquittoBroker();
     MosquittoBroker(const MosquittoBroker &) = delete;
     MosquittoBroker &operator=(const MosquittoBroker &) = delete;
@@ -36,6 +38,7 @@ private:
     bool run(const QString &program, const QStringList &arguments);
 
     const Access m_access;
+    const bool m_noDelay;
     QTemporaryDir m_folder;
     QProcess m_process;
     quint16 m_port = 0;
