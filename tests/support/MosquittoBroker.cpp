@@ -3,8 +3,10 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include <csignal>
 #include <netinet/in.h>
 #include <pwd.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -31,6 +33,8 @@ MosquittoBroker::MosquittoBroker(Access access, bool noDelay)
     , m_noDelay(noDelay)
 {
     m_process.setProcessChannelMode(QProcess::MergedChannels);
+    // A test that crashes takes its broker with it.
+    m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
 }
 
 MosquittoBroker::~MosquittoBroker()
