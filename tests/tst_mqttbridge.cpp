@@ -33,7 +33,8 @@ bool waitFor(const std::function<bool()> &done)
     return true;
 }
 
-// Each a topic below the root and a payload.
+// Each a topic below the root and a payload, and "kept" for a retained command the broker has
+// before the bridge connects, or "retained" for one published retained while it is connected.
 using Commands = QList<QByteArrayList>;
 
 // The engine on a recording port with the bridge on a broker, under a topic root of its own.
@@ -251,67 +252,70 @@ void tst_MqttBridge::discoveryOff()
 void tst_MqttBridge::commands_data()
 {
     QTest::addColumn<Commands>("commands");
-    QTest::addColumn<bool>("retained"); // kept by the broker before the bridge connects
     QTest::addColumn<quint8>("outputs");
     QTest::addColumn<QString>("topic");
     QTest::addColumn<QByteArray>("shows");
     QTest::addColumn<QString>("error"); // a part of it
 
-    const auto c = [](const QByteArray &topic, const QByteArray &payload) {
-        return QByteArrayList {topic, payload};
-    };
+    const auto c
+        = [](const QByteArray &topic, const QByteArray &payload, const QByteArray &retained = {}) {
+              return QByteArrayList {topic, payload, retained};
+          };
     const auto s = [](const char *text) { return QString::fromUtf8(text); };
     const QString refusal = ChannelControl::kRefusal;
-    QTest::newRow("ON") << Commands {c("channel/3/set", "ON")} << false << quint8(0x04)
+    QTest::newRow("ON") << Commands {c("channel/3/set", "ON")} << quint8(0x04)
                         << s("channel/3/state") << QByteArray("ON") << QString();
-    QTest::newRow("TOGGLE") << Commands {c("channel/3/set", "TOGGLE")} << false << quint8(0x04)
-                            << s("channel/3/state") << QByteArray("ON") << QString();
+    QTest::newRow("TOGGLE") << Commands {c("channel/3/set", "ON"), c("channel/3/set", "TOGGLE")}
+                            << quint8(0) << s("channel/3/state") << QByteArray("OFF") << QString();
     QTest::newRow("OFF after ON") << Commands {c("channel/3/set", "ON"), c("channel/3/set", "OFF")}
-                                  << false << quint8(0) << s("channel/3/state") << QByteArray("OFF")
+                                  << quint8(0) << s("channel/3/state") << QByteArray("OFF")
                                   << QString();
     QTest::newRow("times, then automatic")
         << Commands {c("channel/2/on_time/set", "07:00:00"),
                c("channel/2/off_time/set", "08:00:00"), c("channel/2/mode/set", "auto")}
-        << false << quint8(0) << s("channel/2/mode") << QByteArray("auto") << QString();
+        << quint8(0) << s("channel/2/mode") << QByteArray("auto") << QString();
     QTest::newRow("a switch ends automatic mode")
         << Commands {c("channel/2/on_time/set", "07:00:00"),
                c("channel/2/off_time/set", "08:00:00"), c("channel/2/mode/set", "auto"),
                c("channel/2/set", "ON")}
-        << false << quint8(0x02) << s("channel/2/mode") << QByteArray("manual") << QString();
+        << quint8(0x02) << s("channel/2/mode") << QByteArray("manual") << QString();
     QTest::newRow("all off") << Commands {c("channel/1/set", "ON"), c("channel/4/set", "ON"),
-        c("all_off/set", "")} << false
-                             << quint8(0) << s("channel/4/state") << QByteArray("OFF") << QString();
+        c("all_off/set", "")} << quint8(0)
+                             << s("channel/4/state") << QByteArray("OFF") << QString();
     QTest::newRow("automatic without times")
         << Commands {c("channel/5/on_time/set", "07:00:00"), c("channel/5/mode/set", "auto")}
-        << false << quint8(0) << s("channel/5/mode") << QByteArray("manual") << refusal;
-    QTest::newRow("00:00:00 is no time")
-        << Commands {c("channel/5/on_time/set", "07:00:00"),
-               c("channel/5/off_time/set", "08:00:00"), c("channel/5/on_time/set", "00:00:00"),
-               c("channel/5/mode/set", "auto")}
-        << false << quint8(0) << s("channel/5/on_time") << QByteArray() << refusal;
-    QTest::newRow("retained") << Commands {c("channel/3/set", "ON")} << true << quint8(0)
-                              << s("channel/3/state") << QByteArray("OFF") << s("retained");
-    QTest::newRow("65 bytes") << Commands {c("channel/3/set", QByteArray(65, 'O'))} << false
-                              << quint8(0) << s("channel/3/state") << QByteArray("OFF")
-                              << s("65 bytes");
-    QTest::newRow("lower case") << Commands {c("channel/3/set", "on")} << false << quint8(0)
+        << quint8(0) << s("channel/5/mode") << QByteArray("manual") << refusal;
+    QTest::newRow("00:00:00 is no time") << Commands {c("channel/5/on_time/set", "07:00:00"),
+        c("channel/5/off_time/set", "08:00:00"), c("channel/5/on_time/set", "00:00:00"),
+        c("channel/5/mode/set", "auto")} << quint8(0)
+                                         << s("channel/5/on_time") << QByteArray() << refusal;
+    QTest::newRow("kept by the broker")
+        << Commands {c("channel/3/set", "ON", "kept")} << quint8(0) << s("channel/3/state")
+        << QByteArray("OFF") << s("retained");
+    // As a stale command is cleared: for a time, an empty payload would clear it too.
+    QTest::newRow("retained while connected")
+        << Commands {c("channel/3/on_time/set", "07:00:00"),
+               c("channel/3/on_time/set", "", "retained")}
+        << quint8(0) << s("channel/3/on_time") << QByteArray("07:00:00") << s("retained");
+    QTest::newRow("65 bytes") << Commands {c("channel/3/set", QByteArray(65, 'O'))} << quint8(0)
+                              << s("channel/3/state") << QByteArray("OFF") << s("65 bytes");
+    QTest::newRow("lower case") << Commands {c("channel/3/set", "on")} << quint8(0)
                                 << s("channel/3/state") << QByteArray("OFF") << s("\"on\" is not");
-    QTest::newRow("not UTF-8") << Commands {c("channel/3/set", "\xff\xfe")} << false << quint8(0)
+    QTest::newRow("not UTF-8") << Commands {c("channel/3/set", "\xff\xfe")} << quint8(0)
                                << s("channel/3/state") << QByteArray("OFF") << s("\"\\xff\\xfe\"");
     for (const char *channel : {"0", "9", "03", "x"})
         QTest::addRow("channel %s", channel)
-            << Commands {c(QByteArray("channel/") + channel + "/set", "ON")} << false << quint8(0)
+            << Commands {c(QByteArray("channel/") + channel + "/set", "ON")} << quint8(0)
             << s("channel/3/state") << QByteArray("OFF") << s("no channel");
     for (const char *time : {"24:00:00", "07:30", "7:30:00", "07:30:00 "})
         QTest::addRow("time \"%s\"", time)
-            << Commands {c("channel/3/on_time/set", time)} << false << quint8(0)
-            << s("channel/3/on_time") << QByteArray() << s("HH:MM:SS");
+            << Commands {c("channel/3/on_time/set", time)} << quint8(0) << s("channel/3/on_time")
+            << QByteArray() << s("HH:MM:SS");
 }
 
 void tst_MqttBridge::commands()
 {
     QFETCH(Commands, commands);
-    QFETCH(bool, retained);
     QFETCH(quint8, outputs);
     QFETCH(QString, topic);
     QFETCH(QByteArray, shows);
@@ -320,17 +324,17 @@ void tst_MqttBridge::commands()
     static int run = 0;
     BridgeRig rig(settings(QStringLiteral("commands%1").arg(++run), m_broker.port()));
     BrokerProbe probe(m_broker.port(), {rig.topic(QStringLiteral("#"))});
-    const auto send = [&] {
+    const auto send = [&](bool kept) {
         for (const QByteArrayList &command : commands)
-            probe.publish(rig.topic(QString::fromUtf8(command[0])), command[1], retained);
+            if ((command[2] == "kept") == kept)
+                probe.publish(
+                    rig.topic(QString::fromUtf8(command[0])), command[1], !command[2].isEmpty());
     };
-    if (retained)
-        send();
+    send(true);
     rig.channels.load();
     rig.startBridge();
     QVERIFY(rig.shows(probe, QStringLiteral("status"), "online"));
-    if (!retained)
-        send();
+    send(false);
     // Commands are carried out in the order they come, so once this one shows, all have; and
     // the bridge went on after what it refused.
     probe.publish(rig.topic(QStringLiteral("channel/8/set")), "ON");
@@ -342,6 +346,16 @@ void tst_MqttBridge::commands()
     QCOMPARE(errors.size(), error.isEmpty() ? 0 : 1);
     if (!error.isEmpty())
         QVERIFY2(QString::fromUtf8(errors[0]).contains(error), errors[0].constData());
+    // Every change is published once.
+    QMap<QString, QByteArray> shown;
+    for (const BrokerProbe::Message &message : probe.messages()) {
+        if (message.topic.endsWith(QLatin1String("/set"))
+            || message.topic.endsWith(QLatin1String("/error")))
+            continue;
+        QVERIFY2(!shown.contains(message.topic) || shown[message.topic] != message.payload,
+            qPrintable(message.topic));
+        shown[message.topic] = message.payload;
+    }
 }
 
 void tst_MqttBridge::brokerRestart()
@@ -361,9 +375,14 @@ void tst_MqttBridge::brokerRestart()
     BrokerProbe probe(m_broker.port(), {rig.topic(QStringLiteral("#"))});
     QVERIFY(rig.shows(probe, QStringLiteral("status"), "online"));
     QCOMPARE(probe.last(rig.topic(QStringLiteral("channel/3/state"))), QByteArray("ON"));
+    QCOMPARE(probe.last(rig.topic(QStringLiteral("channel/1/state"))), QByteArray("OFF"));
     QCOMPARE(connection.last()[0].toBool(), true);
     probe.publish(rig.topic(QStringLiteral("channel/3/set")), "OFF");
     QVERIFY(waitFor([&rig] { return rig.outputs() == 0; }));
+
+    // A program that ends says so too.
+    rig.bridge.reset();
+    QVERIFY(rig.shows(probe, QStringLiteral("status"), "offline"));
 }
 
 void tst_MqttBridge::access_data()
@@ -371,17 +390,21 @@ void tst_MqttBridge::access_data()
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("ca");
     QTest::addColumn<QByteArray>("password");
+    QTest::addColumn<bool>("running");
     QTest::addColumn<QString>("refusal"); // a part of it; none when it connects
 
     const auto s = [](const char *text) { return QString::fromUtf8(text); };
     const QByteArray password(MosquittoBroker::kPassword);
-    QTest::newRow("its CA, the password") << s("localhost") << s("ca.crt") << password << QString();
+    QTest::newRow("its CA, the password")
+        << s("localhost") << s("ca.crt") << password << true << QString();
     QTest::newRow("wrong password")
-        << s("localhost") << s("ca.crt") << QByteArray("salasõna") << s("");
-    QTest::newRow("another CA") << s("localhost") << s("other-ca.crt") << password
+        << s("localhost") << s("ca.crt") << QByteArray("salasõna") << true << s("authorized");
+    QTest::newRow("another CA") << s("localhost") << s("other-ca.crt") << password << true
                                 << s("certificate verify failed");
     QTest::newRow("host not in the certificate")
-        << s("127.0.0.1") << s("ca.crt") << password << s("not issued for 127.0.0.1");
+        << s("127.0.0.1") << s("ca.crt") << password << true << s("not issued for 127.0.0.1");
+    QTest::newRow("broker down") << s("localhost") << s("ca.crt") << password << false
+                                 << s("refused");
 }
 
 void tst_MqttBridge::access()
@@ -389,11 +412,14 @@ void tst_MqttBridge::access()
     QFETCH(QString, host);
     QFETCH(QString, ca);
     QFETCH(QByteArray, password);
+    QFETCH(bool, running);
     QFETCH(QString, refusal);
 
     static MosquittoBroker broker(MosquittoBroker::Access::TlsWithPassword);
-    if (broker.port() == 0 && !broker.start())
+    if (!broker.isRunning() && !broker.start())
         QSKIP(qPrintable(broker.problem()));
+    if (!running)
+        broker.stop();
     BridgeRig rig(settings(QStringLiteral("access"), broker.port()));
     rig.settings.host = host;
     rig.settings.tls = true;

@@ -25,6 +25,7 @@ public:
     // with why in problem(), for QSKIP when the machine has no mosquitto.
     bool start();
     void stop();
+    bool isRunning() const { return m_process.state() == QProcess::Running; }
     QString problem() const { return m_problem; }
     quint16 port() const { return m_port; }
     // A file in the broker's folder: "ca.crt" signs its certificate, "other-ca.crt" does not.
