@@ -84,6 +84,7 @@ private slots:
     void discoveryOff();
     void commands_data();
     void commands();
+    void linkFailure();
     void brokerRestart();
     void access_data();
     void access();
@@ -356,6 +357,29 @@ void tst_MqttBridge::commands()
             qPrintable(message.topic));
         shown[message.topic] = message.payload;
     }
+}
+
+void tst_MqttBridge::linkFailure()
+{
+    BridgeRig rig(settings(QStringLiteral("link"), m_broker.port()));
+    BrokerProbe probe(m_broker.port(), {rig.topic(QStringLiteral("link"))});
+    rig.channels.load();
+    rig.startBridge();
+    const auto link = [&] {
+        return QJsonDocument::fromJson(probe.last(rig.topic(QStringLiteral("link")))).object();
+    };
+    QVERIFY(waitFor([&] { return link().value(QLatin1String("ok")).toBool(); }));
+    QCOMPARE(link().value(QLatin1String("device")).toString(), QStringLiteral("/dev/relay1"));
+
+    // What the board's problem sensor shows.
+    rig.port.linesFail = true;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
+    rig.channels.WriteRelays();
+    QVERIFY(waitFor([&] { return !link().value(QLatin1String("ok")).toBool(true); }));
+    QCOMPARE(link().value(QLatin1String("error")).toString(), QStringLiteral("port 1 failed"));
+    rig.port.linesFail = false;
+    rig.channels.WriteRelays();
+    QVERIFY(waitFor([&] { return link().value(QLatin1String("ok")).toBool(); }));
 }
 
 void tst_MqttBridge::brokerRestart()
