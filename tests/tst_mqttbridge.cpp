@@ -10,8 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -33,33 +31,47 @@ bool waitFor(const std::function<bool()> &done)
     return true;
 }
 
-// Each a topic below the root and a payload, and "kept" for a retained command the broker has
-// before the bridge connects, or "retained" for one published retained while it is connected.
-using Commands = QList<QByteArrayList>;
+QString text(const char *text)
+{
+    return QString::fromUtf8(text);
+}
 
-// The engine on a recording port with the bridge on a broker, under a topic root of its own.
+// The engine on a recording port with the bridge on a broker, under a topic root of its own, and
+// a probe that watches everything below the root.
 struct BridgeRig
 {
-    explicit BridgeRig(const MqttSettings &settings)
-        : settings(settings)
-    { }
+    BridgeRig(const char *root, quint16 port, bool watch = true)
+    {
+        settings.host = QStringLiteral("127.0.0.1");
+        settings.port = port;
+        settings.topic = QStringLiteral("test/") + text(root);
+        if (watch)
+            listen();
+        channels.load();
+    }
 
-    void startBridge()
+    void listen(const QStringList &more = {})
+    {
+        // The root last, so that its status comes after the retained messages of the others.
+        probe = std::make_unique<BrokerProbe>(settings.port, more + QStringList {topic("#")});
+    }
+    void start()
     {
         bridge = std::make_unique<MqttBridge>(channels, settings, std::chrono::milliseconds(50));
     }
-    QString topic(const QString &suffix) const
+    QString topic(const QByteArray &suffix) const
     {
-        return settings.topic + QLatin1Char('/') + suffix;
+        return settings.topic + QLatin1Char('/') + QString::fromUtf8(suffix);
+    }
+    QByteArray last(const QByteArray &suffix) const { return probe->last(topic(suffix)); }
+    bool shows(const QByteArray &suffix, const QByteArray &payload) const
+    {
+        return waitFor([&] { return last(suffix) == payload; });
     }
     quint8 outputs() { return port.boards[board.portNumber()].outputs(); }
-    // Waits until the topic below the root shows the payload.
-    bool shows(const BrokerProbe &probe, const QString &suffix, const QByteArray &payload) const
-    {
-        return waitFor([&] { return probe.last(topic(suffix)) == payload; });
-    }
 
     MqttSettings settings;
+    std::unique_ptr<BrokerProbe> probe;
     RelayBoard board {std::make_unique<RecordingPort>(), RelayBoard::Threading::Inline};
     RecordingPort &port = static_cast<RecordingPort &>(board.port());
     Module1 store;
@@ -68,9 +80,9 @@ struct BridgeRig
 };
 } // namespace
 
-// The bridge against a mosquitto of the test's own: what Home Assistant is told, what a message
-// does to the board and what comes back, and a broker that goes away, refuses or is not the one
-// its certificate names.
+// The bridge against a mosquitto of the test's own: its settings, what Home Assistant is told,
+// what a message does to the board and what comes back, and a broker that goes away, refuses or
+// is not the one its certificate names.
 class tst_MqttBridge : public QObject
 {
     Q_OBJECT
@@ -91,78 +103,46 @@ private slots:
     void willWhenKilled();
 
 private:
-    MqttSettings settings(const QString &root, quint16 port) const;
-
     MosquittoBroker m_broker;
 };
 
-MqttSettings tst_MqttBridge::settings(const QString &root, quint16 port) const
-{
-    MqttSettings settings;
-    settings.host = QStringLiteral("127.0.0.1");
-    settings.port = port;
-    settings.topic = QStringLiteral("test/") + root;
-    return settings;
-}
-
 void tst_MqttBridge::settings_data()
 {
-    QTest::addColumn<QByteArray>("section"); // [mqtt]; a file "password" holds "sala\n"
-    QTest::addColumn<bool>("enabled");
-    QTest::addColumn<quint16>("port");
-    QTest::addColumn<QByteArray>("password");
+    QTest::addColumn<QByteArray>("section"); // [mqtt]; the file "password" holds "sala\n"
+    QTest::addColumn<int>("port"); // 0: MQTT is off
     QTest::addColumn<QString>("problem"); // a part of it
 
-    const auto s = [](const char *text) { return QString::fromUtf8(text); };
-    QTest::newRow("no host") << QByteArray("port=1884\n") << false << quint16(1883) << QByteArray()
-                             << QString();
-    QTest::newRow("host only") << QByteArray("host=broker.lan\n") << true << quint16(1883)
-                               << QByteArray() << QString();
-    QTest::newRow("TLS") << QByteArray("host=b\ntls=true ; a comment\n") << true << quint16(8883)
-                         << QByteArray() << QString();
-    QTest::newRow("TLS and a port") << QByteArray("host=b\ntls=true\nport=1884\n") << true
-                                    << quint16(1884) << QByteArray() << QString();
-    QTest::newRow("password from its file")
-        << QByteArray("host=b\nusername=u\npassword_file=password\n") << true << quint16(1883)
-        << QByteArray("sala") << QString();
-    QTest::newRow("no password file") << QByteArray("host=b\npassword_file=nowhere\n") << false
-                                      << quint16(1883) << QByteArray() << s("password file");
-    QTest::newRow("tls=yes") << QByteArray("host=b\ntls=yes\n") << false << quint16(1883)
-                             << QByteArray() << s("tls");
-    QTest::newRow("port 0") << QByteArray("host=b\nport=0\n") << false << quint16(1883)
-                            << QByteArray() << s("port");
-    for (const char *root : {"a/+", "a/#", "a//b", "/a", "$SYS"})
+    QTest::newRow("no host") << QByteArray("port=1884") << 0 << QString();
+    QTest::newRow("TLS") << QByteArray("host=b\ntls=true ; a comment") << 8883 << QString();
+    QTest::newRow("password") << QByteArray("host=b\npassword_file=password") << 1883 << QString();
+    QTest::newRow("no password file")
+        << QByteArray("host=b\npassword_file=nowhere") << 0 << text("password file");
+    QTest::newRow("tls=yes") << QByteArray("host=b\ntls=yes") << 0 << text("tls");
+    for (const char *root : {"a/+", "a/#", "a//b", "$SYS"})
         QTest::addRow("topic %s", root)
-            << QByteArray("host=b\ntopic=") + root + '\n'
-            << false << quint16(1883) << QByteArray() << s("cannot be a topic root");
+            << QByteArray("host=b\ntopic=") + root << 0 << text("cannot be a topic root");
 }
 
 void tst_MqttBridge::settings()
 {
     QFETCH(QByteArray, section);
-    QFETCH(bool, enabled);
-    QFETCH(quint16, port);
-    QFETCH(QByteArray, password);
+    QFETCH(int, port);
     QFETCH(QString, problem);
 
     QTemporaryDir folder;
     QFile file(folder.filePath(QStringLiteral("relvoog.conf")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[general]\nrestore=true\n[mqtt]\n" + section);
+    QFile password(folder.filePath(QStringLiteral("password")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && password.open(QIODevice::WriteOnly));
+    file.write("[general]\nrestore=true\n[mqtt]\n" + section + '\n');
+    password.write("sala\n");
     file.close();
-    QFile secret(folder.filePath(QStringLiteral("password")));
-    QVERIFY(secret.open(QIODevice::WriteOnly));
-    secret.write("sala\n");
-    secret.close();
+    password.close();
 
     const MqttSettings settings = MqttSettings::read(file.fileName());
-    QCOMPARE(settings.enabled(), enabled);
-    QVERIFY2(problem.isEmpty() == settings.problem.isEmpty() && settings.problem.contains(problem),
+    QCOMPARE(settings.enabled() ? settings.port : 0, port);
+    QVERIFY2(problem.isNull() == settings.problem.isEmpty() && settings.problem.contains(problem),
         qPrintable(settings.problem));
-    if (enabled) {
-        QCOMPARE(settings.port, port);
-        QCOMPARE(settings.password, password);
-    }
+    QCOMPARE(settings.password, section.contains("=password") ? "sala" : QByteArray());
 }
 
 void tst_MqttBridge::boardIds()
@@ -172,7 +152,7 @@ void tst_MqttBridge::boardIds()
     QSet<QString> ids;
     for (const char *root : {"relvoog", "home/relvoog", "home_relvoog", "home relvoog", "köök"}) {
         MqttSettings settings;
-        settings.topic = QString::fromUtf8(root);
+        settings.topic = text(root);
         QVERIFY2(allowed.match(settings.boardId()).hasMatch(), qPrintable(settings.boardId()));
         ids << settings.boardId();
     }
@@ -187,44 +167,37 @@ void tst_MqttBridge::initTestCase()
 
 void tst_MqttBridge::discovery()
 {
-    BridgeRig rig(settings(QStringLiteral("discovery"), m_broker.port()));
-    const QString root = rig.settings.topic;
-    BrokerProbe probe(
-        m_broker.port(), {root + QStringLiteral("/#"), QStringLiteral("homeassistant/#")});
-    QVERIFY(probe.isConnected());
-    rig.startBridge();
-    QVERIFY(rig.shows(probe, QStringLiteral("status"), "online"));
+    BridgeRig rig("discovery", m_broker.port(), false);
+    rig.listen({QStringLiteral("homeassistant/#")});
+    rig.start();
+    QVERIFY(rig.shows("status", "online"));
 
     QMap<QString, int> components;
     QSet<QString> uniqueIds;
-    const QString device = QStringLiteral("relvoog_") + rig.settings.boardId();
-    for (const BrokerProbe::Message &message : probe.messages()) {
+    for (const BrokerProbe::Message &message : rig.probe->messages()) {
         if (!message.topic.startsWith(QLatin1String("homeassistant/")))
             continue;
-        QVERIFY2(message.topic.endsWith(QLatin1String("/config")), qPrintable(message.topic));
         const QJsonObject config = QJsonDocument::fromJson(message.payload).object();
-        QVERIFY2(!config.value(QLatin1String("name")).toString().isEmpty(), message.payload);
-        uniqueIds << config.value(QLatin1String("unique_id")).toString();
-        QCOMPARE(
-            config[QLatin1String("device")][QLatin1String("identifiers")][0].toString(), device);
-        QCOMPARE(config.value(QLatin1String("availability_topic")).toString(),
-            rig.topic(QStringLiteral("status")));
+        QVERIFY2(!config[QLatin1String("name")].toString().isEmpty(), message.payload);
+        uniqueIds << config[QLatin1String("unique_id")].toString();
+        QCOMPARE(config[QLatin1String("device")][QLatin1String("identifiers")][0].toString(),
+            QStringLiteral("relvoog_") + rig.settings.boardId());
+        QCOMPARE(config[QLatin1String("availability_topic")].toString(), rig.topic("status"));
         // Every topic named is one the bridge answers on or publishes.
-        const QString command = config.value(QLatin1String("command_topic")).toString();
-        QVERIFY2(command.isEmpty()
-                || (command.startsWith(root) && command.endsWith(QLatin1String("/set"))),
+        const QString command = config[QLatin1String("command_topic")].toString();
+        QVERIFY2(command.isEmpty() || rig.settings.topic == command.section(QLatin1Char('/'), 0, 1),
             qPrintable(command));
-        const QString state = config.value(QLatin1String("state_topic")).toString();
-        QVERIFY2(state.isEmpty() || !probe.payloads(state).isEmpty(), qPrintable(state));
+        const QString state = config[QLatin1String("state_topic")].toString();
+        QVERIFY2(state.isEmpty() || !rig.probe->payloads(state).isEmpty(), qPrintable(state));
         const QString component = message.topic.section(QLatin1Char('/'), 1, 1);
         ++components[component];
-        if (component == QLatin1String("text")) {
-            const QRegularExpression pattern(config.value(QLatin1String("pattern")).toString());
-            for (const char *time : {"07:30:00", "", "23:59:59"})
-                QVERIFY(pattern.match(QLatin1String(time)).hasMatch());
-            for (const char *time : {"24:00:00", "7:30:00", "07:30", "07:30:00x"})
-                QVERIFY(!pattern.match(QLatin1String(time)).hasMatch());
-        }
+        if (component != QLatin1String("text"))
+            continue;
+        const QRegularExpression pattern(config[QLatin1String("pattern")].toString());
+        for (const char *time : {"07:30:00", "", "23:59:59"})
+            QVERIFY(pattern.match(text(time)).hasMatch());
+        for (const char *time : {"24:00:00", "7:30:00", "07:30"})
+            QVERIFY(!pattern.match(text(time)).hasMatch());
     }
     const QMap<QString, int> expected {{QStringLiteral("switch"), 16}, {QStringLiteral("text"), 16},
         {QStringLiteral("button"), 1}, {QStringLiteral("binary_sensor"), 1}};
@@ -235,158 +208,132 @@ void tst_MqttBridge::discovery()
 void tst_MqttBridge::discoveryOff()
 {
     // What a run with discovery left behind.
-    BridgeRig rig(settings(QStringLiteral("no-discovery"), m_broker.port()));
+    BridgeRig rig("no-discovery", m_broker.port());
     const QString configs = QStringLiteral("homeassistant/+/%1/#").arg(rig.settings.boardId());
-    BrokerProbe before(m_broker.port(), {rig.topic(QStringLiteral("status"))});
-    before.publish(
+    rig.probe->publish(
         QStringLiteral("homeassistant/switch/%1/channel3/config").arg(rig.settings.boardId()), "{}",
         true);
-
     rig.settings.discovery = false;
-    rig.startBridge();
-    QVERIFY(rig.shows(before, QStringLiteral("status"), "online"));
-    BrokerProbe after(m_broker.port(), {configs, rig.topic(QStringLiteral("#"))});
-    QVERIFY(rig.shows(after, QStringLiteral("status"), "online"));
-    QCOMPARE(after.messages().size(), 8 * 2 + 1 + 1); // retained: states, modes, link, status
+    rig.start();
+    QVERIFY(rig.shows("status", "online"));
+    rig.listen({configs});
+    QVERIFY(rig.shows("status", "online"));
+    QCOMPARE(rig.probe->messages().size(), 8 * 2 + 1 + 1); // retained: states, modes, link, status
 }
 
 void tst_MqttBridge::commands_data()
 {
-    QTest::addColumn<Commands>("commands");
-    QTest::addColumn<quint8>("outputs");
-    QTest::addColumn<QString>("topic");
-    QTest::addColumn<QByteArray>("shows");
+    // "TOPIC PAYLOAD;…" below the root, "channel/" left out; "kept:" before a topic: retained on
+    // the broker before the bridge connects, "retained:" published retained while it is.
+    QTest::addColumn<QByteArray>("commands");
+    QTest::addColumn<int>("outputs");
+    QTest::addColumn<QByteArray>("shows"); // "TOPIC PAYLOAD" as above
     QTest::addColumn<QString>("error"); // a part of it
 
-    const auto c
-        = [](const QByteArray &topic, const QByteArray &payload, const QByteArray &retained = {}) {
-              return QByteArrayList {topic, payload, retained};
-          };
-    const auto s = [](const char *text) { return QString::fromUtf8(text); };
-    const QString refusal = ChannelControl::kRefusal;
-    QTest::newRow("ON") << Commands {c("channel/3/set", "ON")} << quint8(0x04)
-                        << s("channel/3/state") << QByteArray("ON") << QString();
-    QTest::newRow("TOGGLE") << Commands {c("channel/3/set", "ON"), c("channel/3/set", "TOGGLE")}
-                            << quint8(0) << s("channel/3/state") << QByteArray("OFF") << QString();
-    QTest::newRow("OFF after ON") << Commands {c("channel/3/set", "ON"), c("channel/3/set", "OFF")}
-                                  << quint8(0) << s("channel/3/state") << QByteArray("OFF")
-                                  << QString();
-    QTest::newRow("times, then automatic")
-        << Commands {c("channel/2/on_time/set", "07:00:00"),
-               c("channel/2/off_time/set", "08:00:00"), c("channel/2/mode/set", "auto")}
-        << quint8(0) << s("channel/2/mode") << QByteArray("auto") << QString();
+    const QByteArray auto2("2/on_time/set 07:00:00;2/off_time/set 08:00:00;2/mode/set auto");
+    QTest::newRow("ON, OFF, TOGGLE") << QByteArray("3/set ON;3/set TOGGLE;1/set ON;1/set OFF") << 0
+                                     << QByteArray("3/state OFF") << QString();
+    QTest::newRow("times, then automatic") << auto2 << 0 << QByteArray("2/mode auto") << QString();
     QTest::newRow("a switch ends automatic mode")
-        << Commands {c("channel/2/on_time/set", "07:00:00"),
-               c("channel/2/off_time/set", "08:00:00"), c("channel/2/mode/set", "auto"),
-               c("channel/2/set", "ON")}
-        << quint8(0x02) << s("channel/2/mode") << QByteArray("manual") << QString();
-    QTest::newRow("all off") << Commands {c("channel/1/set", "ON"), c("channel/4/set", "ON"),
-        c("all_off/set", "")} << quint8(0)
-                             << s("channel/4/state") << QByteArray("OFF") << QString();
+        << auto2 + ";2/set ON" << 0x02 << QByteArray("2/mode manual") << QString();
+    QTest::newRow("all off") << QByteArray("1/set ON;4/set ON;all_off/set ") << 0
+                             << QByteArray("4/state OFF") << QString();
     QTest::newRow("automatic without times")
-        << Commands {c("channel/5/on_time/set", "07:00:00"), c("channel/5/mode/set", "auto")}
-        << quint8(0) << s("channel/5/mode") << QByteArray("manual") << refusal;
-    QTest::newRow("00:00:00 is no time") << Commands {c("channel/5/on_time/set", "07:00:00"),
-        c("channel/5/off_time/set", "08:00:00"), c("channel/5/on_time/set", "00:00:00"),
-        c("channel/5/mode/set", "auto")} << quint8(0)
-                                         << s("channel/5/on_time") << QByteArray() << refusal;
+        << QByteArray("5/on_time/set 07:00:00;5/mode/set auto") << 0 << QByteArray("5/mode manual")
+        << ChannelControl::kRefusal;
+    QTest::newRow("00:00:00 is no time")
+        << QByteArray("5/on_time/set 07:00:00;5/off_time/set 08:00:00;5/on_time/set "
+                      "00:00:00;5/mode/set auto")
+        << 0 << QByteArray("5/on_time ") << ChannelControl::kRefusal;
     QTest::newRow("kept by the broker")
-        << Commands {c("channel/3/set", "ON", "kept")} << quint8(0) << s("channel/3/state")
-        << QByteArray("OFF") << s("retained");
-    // As a stale command is cleared: for a time, an empty payload would clear it too.
+        << QByteArray("kept:3/set ON") << 0 << QByteArray("3/state OFF") << text("retained");
+    // As a stale command is cleared; for a time, an empty payload would clear it too.
     QTest::newRow("retained while connected")
-        << Commands {c("channel/3/on_time/set", "07:00:00"),
-               c("channel/3/on_time/set", "", "retained")}
-        << quint8(0) << s("channel/3/on_time") << QByteArray("07:00:00") << s("retained");
-    QTest::newRow("65 bytes") << Commands {c("channel/3/set", QByteArray(65, 'O'))} << quint8(0)
-                              << s("channel/3/state") << QByteArray("OFF") << s("65 bytes");
-    QTest::newRow("lower case") << Commands {c("channel/3/set", "on")} << quint8(0)
-                                << s("channel/3/state") << QByteArray("OFF") << s("\"on\" is not");
-    QTest::newRow("not UTF-8") << Commands {c("channel/3/set", "\xff\xfe")} << quint8(0)
-                               << s("channel/3/state") << QByteArray("OFF") << s("\"\\xff\\xfe\"");
+        << QByteArray("3/on_time/set 07:00:00;retained:3/on_time/set ") << 0
+        << QByteArray("3/on_time 07:00:00") << text("retained");
+    QTest::newRow("65 bytes") << "3/set " + QByteArray(65, 'O') << 0 << QByteArray("3/state OFF")
+                              << text("65 bytes");
+    QTest::newRow("lower case") << QByteArray("3/set on") << 0 << QByteArray("3/state OFF")
+                                << text("\"on\" is not");
+    QTest::newRow("not UTF-8") << QByteArray("3/set \xff\xfe") << 0 << QByteArray("3/state OFF")
+                               << text("\"\\xff\\xfe\"");
     for (const char *channel : {"0", "9", "03", "x"})
-        QTest::addRow("channel %s", channel)
-            << Commands {c(QByteArray("channel/") + channel + "/set", "ON")} << quint8(0)
-            << s("channel/3/state") << QByteArray("OFF") << s("no channel");
+        QTest::addRow("channel %s", channel) << QByteArray(channel) + "/set ON" << 0
+                                             << QByteArray("3/state OFF") << text("no channel");
     for (const char *time : {"24:00:00", "07:30", "7:30:00", "07:30:00 "})
-        QTest::addRow("time \"%s\"", time)
-            << Commands {c("channel/3/on_time/set", time)} << quint8(0) << s("channel/3/on_time")
-            << QByteArray() << s("HH:MM:SS");
+        QTest::addRow("time \"%s\"", time) << "3/on_time/set " + QByteArray(time) << 0
+                                           << QByteArray("3/on_time ") << text("HH:MM:SS");
 }
 
 void tst_MqttBridge::commands()
 {
-    QFETCH(Commands, commands);
-    QFETCH(quint8, outputs);
-    QFETCH(QString, topic);
+    QFETCH(QByteArray, commands);
+    QFETCH(int, outputs);
     QFETCH(QByteArray, shows);
     QFETCH(QString, error);
 
     static int run = 0;
-    BridgeRig rig(settings(QStringLiteral("commands%1").arg(++run), m_broker.port()));
-    BrokerProbe probe(m_broker.port(), {rig.topic(QStringLiteral("#"))});
+    BridgeRig rig(QByteArray("commands" + QByteArray::number(++run)).constData(), m_broker.port());
+    const auto topic = [&rig](QByteArray name) {
+        return rig.topic(name.startsWith("all_off") ? name : "channel/" + name);
+    };
     const auto send = [&](bool kept) {
-        for (const QByteArrayList &command : commands)
-            if ((command[2] == "kept") == kept)
-                probe.publish(
-                    rig.topic(QString::fromUtf8(command[0])), command[1], !command[2].isEmpty());
+        for (const QByteArray &command : commands.split(';')) {
+            const qsizetype space = command.indexOf(' ');
+            const QByteArrayList how = command.left(space).split(':');
+            if ((how.value(0) == "kept") == kept)
+                rig.probe->publish(topic(how.last()), command.mid(space + 1), how.size() > 1);
+        }
     };
     send(true);
-    rig.channels.load();
-    rig.startBridge();
-    QVERIFY(rig.shows(probe, QStringLiteral("status"), "online"));
+    rig.start();
+    QVERIFY(rig.shows("status", "online"));
     send(false);
     // Commands are carried out in the order they come, so once this one shows, all have; and
     // the bridge went on after what it refused.
-    probe.publish(rig.topic(QStringLiteral("channel/8/set")), "ON");
-    QVERIFY(rig.shows(probe, QStringLiteral("channel/8/state"), "ON"));
+    rig.probe->publish(rig.topic("channel/8/set"), "ON");
+    QVERIFY(rig.shows("channel/8/state", "ON"));
 
-    QCOMPARE(probe.last(rig.topic(topic)), shows);
+    const qsizetype space = shows.indexOf(' ');
+    QCOMPARE(rig.probe->last(topic(shows.left(space))), shows.mid(space + 1));
     QCOMPARE(rig.outputs(), quint8(outputs | 0x80));
-    const QList<QByteArray> errors = probe.payloads(rig.topic(QStringLiteral("error")));
+    const QList<QByteArray> errors = rig.probe->payloads(rig.topic("error"));
     QCOMPARE(errors.size(), error.isEmpty() ? 0 : 1);
-    if (!error.isEmpty())
-        QVERIFY2(QString::fromUtf8(errors[0]).contains(error), errors[0].constData());
+    QVERIFY2(error.isEmpty() || QString::fromUtf8(errors[0]).contains(error), errors.value(0));
     // Every change is published once.
     QMap<QString, QByteArray> shown;
-    for (const BrokerProbe::Message &message : probe.messages()) {
-        if (message.topic.endsWith(QLatin1String("/set"))
-            || message.topic.endsWith(QLatin1String("/error")))
+    for (const BrokerProbe::Message &message : rig.probe->messages()) {
+        if (message.topic.endsWith(QLatin1String("set"))
+            || message.topic.endsWith(QLatin1String("error")))
             continue;
-        QVERIFY2(!shown.contains(message.topic) || shown[message.topic] != message.payload,
-            qPrintable(message.topic));
+        QVERIFY2(shown.value(message.topic, "none") != message.payload, qPrintable(message.topic));
         shown[message.topic] = message.payload;
     }
 }
 
 void tst_MqttBridge::linkFailure()
 {
-    BridgeRig rig(settings(QStringLiteral("link"), m_broker.port()));
-    BrokerProbe probe(m_broker.port(), {rig.topic(QStringLiteral("link"))});
-    rig.channels.load();
-    rig.startBridge();
-    const auto link = [&] {
-        return QJsonDocument::fromJson(probe.last(rig.topic(QStringLiteral("link")))).object();
-    };
-    QVERIFY(waitFor([&] { return link().value(QLatin1String("ok")).toBool(); }));
-    QCOMPARE(link().value(QLatin1String("device")).toString(), QStringLiteral("/dev/relay1"));
+    BridgeRig rig("link", m_broker.port());
+    rig.start();
+    const auto link = [&rig] { return QJsonDocument::fromJson(rig.last("link")).object(); };
+    QVERIFY(waitFor([&] { return link()[QLatin1String("ok")].toBool(); }));
+    QCOMPARE(link()[QLatin1String("device")].toString(), QStringLiteral("/dev/relay1"));
 
     // What the board's problem sensor shows.
     rig.port.linesFail = true;
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
     rig.channels.WriteRelays();
-    QVERIFY(waitFor([&] { return !link().value(QLatin1String("ok")).toBool(true); }));
-    QCOMPARE(link().value(QLatin1String("error")).toString(), QStringLiteral("port 1 failed"));
+    QVERIFY(waitFor([&] { return !link()[QLatin1String("ok")].toBool(true); }));
+    QCOMPARE(link()[QLatin1String("error")].toString(), QStringLiteral("port 1 failed"));
     rig.port.linesFail = false;
     rig.channels.WriteRelays();
-    QVERIFY(waitFor([&] { return link().value(QLatin1String("ok")).toBool(); }));
+    QVERIFY(waitFor([&] { return link()[QLatin1String("ok")].toBool(); }));
 }
 
 void tst_MqttBridge::brokerRestart()
 {
-    BridgeRig rig(settings(QStringLiteral("restart"), m_broker.port()));
-    rig.channels.load();
-    rig.startBridge();
+    BridgeRig rig("restart", m_broker.port(), false);
+    rig.start();
     QSignalSpy connection(rig.bridge.get(), &MqttBridge::connectionChanged);
     QVERIFY(connection.wait());
 
@@ -396,17 +343,17 @@ void tst_MqttBridge::brokerRestart()
     rig.channels.switchManually(3, true);
     QVERIFY(m_broker.start());
     // The broker kept nothing: what it shows again came from the bridge.
-    BrokerProbe probe(m_broker.port(), {rig.topic(QStringLiteral("#"))});
-    QVERIFY(rig.shows(probe, QStringLiteral("status"), "online"));
-    QCOMPARE(probe.last(rig.topic(QStringLiteral("channel/3/state"))), QByteArray("ON"));
-    QCOMPARE(probe.last(rig.topic(QStringLiteral("channel/1/state"))), QByteArray("OFF"));
+    rig.listen();
+    QVERIFY(rig.shows("status", "online"));
+    QCOMPARE(rig.last("channel/3/state"), "ON");
+    QCOMPARE(rig.last("channel/1/state"), "OFF");
     QCOMPARE(connection.last()[0].toBool(), true);
-    probe.publish(rig.topic(QStringLiteral("channel/3/set")), "OFF");
+    rig.probe->publish(rig.topic("channel/3/set"), "OFF");
     QVERIFY(waitFor([&rig] { return rig.outputs() == 0; }));
 
     // A program that ends says so too.
     rig.bridge.reset();
-    QVERIFY(rig.shows(probe, QStringLiteral("status"), "offline"));
+    QVERIFY(rig.shows("status", "offline"));
 }
 
 void tst_MqttBridge::access_data()
@@ -417,18 +364,17 @@ void tst_MqttBridge::access_data()
     QTest::addColumn<bool>("running");
     QTest::addColumn<QString>("refusal"); // a part of it; none when it connects
 
-    const auto s = [](const char *text) { return QString::fromUtf8(text); };
     const QByteArray password(MosquittoBroker::kPassword);
     QTest::newRow("its CA, the password")
-        << s("localhost") << s("ca.crt") << password << true << QString();
-    QTest::newRow("wrong password")
-        << s("localhost") << s("ca.crt") << QByteArray("salasõna") << true << s("authorized");
-    QTest::newRow("another CA") << s("localhost") << s("other-ca.crt") << password << true
-                                << s("certificate verify failed");
-    QTest::newRow("host not in the certificate")
-        << s("127.0.0.1") << s("ca.crt") << password << true << s("not issued for 127.0.0.1");
-    QTest::newRow("broker down") << s("localhost") << s("ca.crt") << password << false
-                                 << s("refused");
+        << text("localhost") << text("ca.crt") << password << true << QString();
+    QTest::newRow("wrong password") << text("localhost") << text("ca.crt") << QByteArray("salasõna")
+                                    << true << text("authorized");
+    QTest::newRow("another CA") << text("localhost") << text("other-ca.crt") << password << true
+                                << text("certificate verify failed");
+    QTest::newRow("host not in the certificate") << text("127.0.0.1") << text("ca.crt") << password
+                                                 << true << text("not issued for 127.0.0.1");
+    QTest::newRow("broker down") << text("localhost") << text("ca.crt") << password << false
+                                 << text("refused");
 }
 
 void tst_MqttBridge::access()
@@ -444,13 +390,13 @@ void tst_MqttBridge::access()
         QSKIP(qPrintable(broker.problem()));
     if (!running)
         broker.stop();
-    BridgeRig rig(settings(QStringLiteral("access"), broker.port()));
+    BridgeRig rig("access", broker.port(), false);
     rig.settings.host = host;
     rig.settings.tls = true;
     rig.settings.caFile = broker.path(ca);
     rig.settings.username = QLatin1String(MosquittoBroker::kUser);
     rig.settings.password = password;
-    rig.startBridge();
+    rig.start();
     QSignalSpy connection(rig.bridge.get(), &MqttBridge::connectionChanged);
     QVERIFY(connection.wait());
     QCOMPARE(connection[0][0].toBool(), refusal.isNull());
@@ -460,18 +406,14 @@ void tst_MqttBridge::access()
 
 void tst_MqttBridge::willWhenKilled()
 {
-    const QString root = QStringLiteral("test/program");
     QTemporaryDir folder;
     QFile settings(folder.filePath(QStringLiteral("relvoog.conf")));
     QVERIFY(settings.open(QIODevice::WriteOnly));
-    settings.write(QStringLiteral("[mqtt]\nhost=127.0.0.1\nport=%1\ntopic=%2\n")
-                       .arg(m_broker.port())
-                       .arg(root)
-                       .toUtf8());
+    settings.write(QByteArray("[mqtt]\nhost=127.0.0.1\ntopic=test/program\nport=")
+        + QByteArray::number(m_broker.port()));
     settings.close();
+    BridgeRig rig("program", m_broker.port());
     PseudoTerminal ports[2];
-    BrokerProbe probe(m_broker.port(), {root + QStringLiteral("/#")});
-
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -480,15 +422,12 @@ void tst_MqttBridge::willWhenKilled()
         {QStringLiteral("--port1"), ports[0].slave(), QStringLiteral("--port2"), ports[1].slave(),
             QStringLiteral("--config"), settings.fileName(), QStringLiteral("--state"),
             folder.filePath(QStringLiteral("state.conf"))});
-    const auto shows = [&probe, &root](const char *suffix, const QByteArray &payload) {
-        return waitFor([&] { return probe.last(root + QLatin1String(suffix)) == payload; });
-    };
-    QVERIFY(shows("/status", "online"));
-    probe.publish(root + QStringLiteral("/channel/3/set"), "ON");
-    QVERIFY(shows("/channel/3/state", "ON"));
+    QVERIFY(rig.shows("status", "online"));
+    rig.probe->publish(rig.topic("channel/3/set"), "ON");
+    QVERIFY(rig.shows("channel/3/state", "ON"));
 
     ::kill(pid_t(program.processId()), SIGKILL);
-    QVERIFY(shows("/status", "offline"));
+    QVERIFY(rig.shows("status", "offline"));
     program.waitForFinished();
 }
 

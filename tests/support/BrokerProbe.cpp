@@ -3,7 +3,6 @@
 #include <mosquitto.h>
 
 #include <chrono>
-#include <ctime>
 
 struct BrokerProbe::Callbacks
 {
@@ -14,7 +13,7 @@ struct BrokerProbe::Callbacks
         probe->m_messages.append({QString::fromUtf8(message->topic),
             QByteArray(message->payload ? static_cast<const char *>(message->payload) : "",
                 message->payloadlen),
-            message->retain, monotonicNs()});
+            std::chrono::nanoseconds(std::chrono::steady_clock::now().time_since_epoch()).count()});
     }
 
     static void subscribed(mosquitto *, void *data, int, int, const int *)
@@ -25,13 +24,6 @@ struct BrokerProbe::Callbacks
         probe->m_subscribed.notify_all();
     }
 };
-
-qint64 BrokerProbe::monotonicNs()
-{
-    timespec now {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
 
 BrokerProbe::BrokerProbe(quint16 port, const QStringList &filters)
 {
@@ -82,10 +74,4 @@ QByteArray BrokerProbe::last(const QString &topic) const
 {
     const QList<QByteArray> found = payloads(topic);
     return found.isEmpty() ? QByteArray() : found.constLast();
-}
-
-void BrokerProbe::clear()
-{
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    m_messages.clear();
 }

@@ -11,8 +11,8 @@
 struct mosquitto;
 
 // A client of the test's own on a broker on 127.0.0.1: it subscribes, keeps every message it
-// receives with the moment it arrived, and publishes. It runs libmosquitto's own thread, so a
-// test can wait on it with QTRY_*.
+// receives with the moment it came, and publishes. It runs libmosquitto's own thread, so a test
+// can wait on it from its event loop.
 class BrokerProbe
 {
 public:
@@ -20,12 +20,11 @@ public:
     {
         QString topic;
         QByteArray payload;
-        bool retained = false;
-        qint64 arrivedNs = 0; // CLOCK_MONOTONIC
+        qint64 arrivedNs = 0; // on the monotonic clock, as the virtual board's trace
     };
 
     // Connected and subscribed when it returns, unless isConnected() says otherwise.
-    explicit BrokerProbe(quint16 port, const QStringList &filters = {});
+    explicit BrokerProbe(quint16 port, const QStringList &filters);
     ~BrokerProbe();
     BrokerProbe(const BrokerProbe &) = delete;
     BrokerProbe &operator=(const BrokerProbe &) = delete;
@@ -34,13 +33,10 @@ public:
     void publish(const QString &topic, const QByteArray &payload, bool retain = false);
 
     QList<Message> messages() const;
-    // Every payload on the topic in the order they came; an empty message is an empty payload.
+    // Every payload on the topic in the order they came.
     QList<QByteArray> payloads(const QString &topic) const;
     // The last payload on the topic; null if none came.
     QByteArray last(const QString &topic) const;
-    void clear();
-
-    static qint64 monotonicNs();
 
 private:
     struct Callbacks;

@@ -11,6 +11,18 @@
 #include <unistd.h>
 
 namespace {
+// Two CAs, the broker's key and its certificate for "localhost" from the first, and the password
+// file; $0 is mosquitto_passwd, $1 and $2 the user and the password.
+constexpr const char *kMakeAccess = R"(set -e
+key="-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2"
+openssl req -x509 $key -keyout ca.key -out ca.crt -subj /CN=relvoog-test-ca
+openssl req -x509 $key -keyout other-ca.key -out other-ca.crt -subj /CN=relvoog-other-ca
+openssl req $key -keyout server.key -out server.csr -subj /CN=localhost
+echo subjectAltName=DNS:localhost > server.ext
+openssl x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -days 2 \
+    -extfile server.ext -out server.crt
+"$0" -b -c passwords "$1" "$2")";
+
 // A port nobody listens on now: the kernel's choice for port 0.
 quint16 freePort()
 {
@@ -50,18 +62,6 @@ QString MosquittoBroker::program(const QString &name)
                            : found;
 }
 
-bool MosquittoBroker::run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (process.waitForFinished() && process.exitStatus() == QProcess::NormalExit
-        && process.exitCode() == 0)
-        return true;
-    m_problem = QStringLiteral("%1 failed: %2")
-                    .arg(program, QString::fromLocal8Bit(process.readAllStandardError()));
-    return false;
-}
-
 bool MosquittoBroker::prepare()
 {
     m_port = freePort();
@@ -75,47 +75,18 @@ bool MosquittoBroker::prepare()
     if (m_access == Access::Anonymous) {
         lines << QStringLiteral("allow_anonymous true");
     } else {
-        const QString openssl = QStandardPaths::findExecutable(QStringLiteral("openssl"));
-        const QString passwd = program(QStringLiteral("mosquitto_passwd"));
-        if (openssl.isEmpty() || passwd.isEmpty()) {
-            m_problem = QStringLiteral("openssl or mosquitto_passwd is missing");
+        QProcess make;
+        make.setWorkingDirectory(m_folder.path());
+        make.setProcessChannelMode(QProcess::MergedChannels);
+        make.start(QStringLiteral("sh"),
+            {QStringLiteral("-c"), QString::fromLatin1(kMakeAccess),
+                program(QStringLiteral("mosquitto_passwd")), QLatin1String(kUser),
+                QString::fromUtf8(kPassword)});
+        if (!make.waitForFinished() || make.exitCode() != 0) {
+            m_problem = QStringLiteral("no certificates or password file: ")
+                + QString::fromLocal8Bit(make.readAll());
             return false;
         }
-        const auto newKey = [this](const QString &name) {
-            return QStringList {QStringLiteral("-newkey"), QStringLiteral("ec"),
-                QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"),
-                QStringLiteral("-nodes"), QStringLiteral("-keyout"), path(name)};
-        };
-        const auto selfSigned = [&](const QString &name) {
-            return QStringList {QStringLiteral("req"), QStringLiteral("-x509")}
-            + newKey(name + QStringLiteral(".key"))
-                + QStringList {QStringLiteral("-out"), path(name + QStringLiteral(".crt")),
-                    QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
-                    QStringLiteral("/CN=") + name};
-        };
-        QFile extensions(path(QStringLiteral("server.ext")));
-        if (!extensions.open(QIODevice::WriteOnly)
-            || extensions.write("subjectAltName=DNS:localhost\n") < 0)
-            return false;
-        extensions.close();
-        if (!run(openssl, selfSigned(QStringLiteral("ca")))
-            || !run(openssl, selfSigned(QStringLiteral("other-ca")))
-            || !run(openssl,
-                QStringList {QStringLiteral("req")} + newKey(QStringLiteral("server.key"))
-                    + QStringList {QStringLiteral("-out"), path(QStringLiteral("server.csr")),
-                        QStringLiteral("-subj"), QStringLiteral("/CN=localhost")})
-            || !run(openssl,
-                {QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
-                    path(QStringLiteral("server.csr")), QStringLiteral("-CA"),
-                    path(QStringLiteral("ca.crt")), QStringLiteral("-CAkey"),
-                    path(QStringLiteral("ca.key")), QStringLiteral("-CAcreateserial"),
-                    QStringLiteral("-out"), path(QStringLiteral("server.crt")),
-                    QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-extfile"),
-                    extensions.fileName()})
-            || !run(passwd,
-                {QStringLiteral("-b"), QStringLiteral("-c"), path(QStringLiteral("passwords")),
-                    QLatin1String(kUser), QString::fromUtf8(kPassword)}))
-            return false;
         lines << QStringLiteral("allow_anonymous false")
               << QStringLiteral("password_file ") + path(QStringLiteral("passwords"))
               << QStringLiteral("certfile ") + path(QStringLiteral("server.crt"))

@@ -36,7 +36,6 @@ public:
 
 private:
     bool prepare();
-    bool run(const QString &program, const QStringList &arguments);
 
     const Access m_access;
     const bool m_noDelay;
