@@ -310,6 +310,9 @@ void Benchmark::slowAdapterRows()
             = QStringLiteral("%1 / %2 / %3 ms")
                   .arg(ms(value(figures, "click_median_ms")), ms(value(figures, "click_p99_ms")),
                       ms(value(figures, "click_max_ms")));
+        if (value(figures, "click_superseded") > 0)
+            text += QStringLiteral(", %1 served by a later click's frame")
+                        .arg(value(figures, "click_superseded"));
         if (value(figures, "click_missed") != 0)
             text += QStringLiteral(", %1 never latched").arg(value(figures, "click_missed"));
         return text;
@@ -333,11 +336,47 @@ void Benchmark::slowAdapterRows()
         m_clicks, m_clicksInline, QString(), true);
     // Without a gap as long as the hang in port 1's latches, the hang never reached the writer.
     const double hangGap = value(m_hang, "frame_gap_max_ms");
-    busy(QStringLiteral("%1 s hang: window's thread, longest gap between 1 ms heartbeats")
-             .arg(WindowRun::kHangMs / 1000),
-        m_hang, m_hangInline,
-        QStringLiteral("; port 1 went %1 ms without a latch").arg(hangGap, 0, 'f', 0),
+    const QString hang = QStringLiteral("%1 s hang").arg(WindowRun::kHangMs / 1000);
+    busy(hang + QStringLiteral(": window's thread, longest gap between 1 ms heartbeats"), m_hang,
+        m_hangInline, QStringLiteral("; port 1 went %1 ms without a latch").arg(hangGap, 0, 'f', 0),
         hangGap >= WindowRun::kHangMs);
+
+    const auto told = [](const Figures &figures) {
+        const double toldMs = value(figures, "hang_told_ms");
+        return toldMs < 0 ? QStringLiteral("never told")
+                          : QStringLiteral("%1 s").arg(toldMs / 1000, 0, 'f', 3);
+    };
+    const double toldMs = value(m_hang, "hang_told_ms");
+    row(hang + QStringLiteral(": from its start to the port told \"does not answer\""),
+        told(m_hang) + before.arg(told(m_hangInline)),
+        QStringLiteral("0.95 to 1.2 s (1 s from the frame's start, up to a frame before the hang; "
+                       "checked every 0.1 s)"),
+        met(toldMs >= 950 && toldMs <= 1200));
+
+    const auto cleared = [](const Figures &figures) {
+        const double clearedMs = value(figures, "hang_cleared_ms");
+        return clearedMs < 0 ? QStringLiteral("never told")
+                             : QStringLiteral("%1 ms").arg(ms(clearedMs));
+    };
+    // The failure ends with the frame that finishes first, which is also the first to latch.
+    const double clearedMs = value(m_hang, "hang_cleared_ms");
+    const double firstLatchMs = value(m_hang, "hang_first_latch_ms");
+    row(hang + QStringLiteral(": from its end to the failure cleared"),
+        cleared(m_hang) + QStringLiteral(", its first latch after %1 ms").arg(ms(firstLatchMs))
+            + before.arg(cleared(m_hangInline)),
+        QStringLiteral("with the first frame that finishes: <= its latch + 16 ms"),
+        met(clearedMs >= 0 && firstLatchMs >= 0 && clearedMs <= firstLatchMs + 16));
+
+    const auto replayed = [](const Figures &figures) {
+        return QStringLiteral("%1 latched, %2 of them with states superseded before it ended")
+            .arg(value(figures, "hang_after_latches"))
+            .arg(value(figures, "hang_after_superseded"));
+    };
+    const double superseded = value(m_hang, "hang_after_superseded");
+    row(hang + QStringLiteral(": frames in the second after it"),
+        replayed(m_hang) + before.arg(replayed(m_hangInline)),
+        QStringLiteral("only the newest states: <= 1 superseded (the frame under way)"),
+        met(value(m_hang, "hang_after_latches") > 0 && superseded >= 0 && superseded <= 1));
 }
 
 void Benchmark::mqttRows()

@@ -1,6 +1,8 @@
 #include "FrameCost.h"
 
 #include "TraceLog.h"
+#include "TtyPort.h"
+#include "UnclaimedPseudoTerminal.h"
 #include "VirtualBoard.h"
 
 #include <QTemporaryDir>
@@ -55,13 +57,19 @@ QStringList boardEvents(const TraceLog &trace, const QString &device)
 } // namespace
 
 FrameCost::FrameCost()
-    : m_port({m_portPty.slave()})
+    : m_portPty(std::move(unclaimedPseudoTerminals(1).front()))
+    , m_board(std::make_unique<TtyPort>(QStringList {m_portPty->slave()}),
+          RelayBoard::Threading::Inline)
     , m_bareDevice(m_barePty.slave().toLocal8Bit())
-{ }
+{
+    // Told only when the outcome changes, so the last one told is every later frame's.
+    QObject::connect(&m_board, &RelayBoard::frameWritten, &m_board,
+        [this](quint16, RelayBoard::Frame, const LinkError &error) { m_lastError = error; });
+}
 
 QString FrameCost::prepare()
 {
-    if (!m_portPty.isValid() || !m_barePty.isValid())
+    if (!m_portPty->isValid() || !m_barePty.isValid())
         return QStringLiteral("no pseudo-terminal");
     // The bare loop sets the line up once, as the serial component does at every opening:
     // 9600 baud, 8N1, raw, no flow control. HUPCL stays, as a serial port has it.
@@ -110,9 +118,11 @@ bool FrameCost::writeFrame(Kind kind, quint8 outputs)
 {
     switch (kind) {
     case Kind::WriteRelays:
-        return !RelayBoard::writeFrame(m_port, statesOf(outputs)).failed();
+        m_board.write(statesOf(outputs));
+        return !m_lastError.failed();
     case Kind::WriteAllOff:
-        return !RelayBoard::writeFrame(m_port, RelayStates()).failed();
+        m_board.write(RelayStates(), RelayBoard::Frame::AllOff);
+        return !m_lastError.failed();
     case Kind::BareLoop:
     case Kind::BareLoopZeros:
         return bareFrame(outputs);
@@ -122,7 +132,7 @@ bool FrameCost::writeFrame(Kind kind, quint8 outputs)
 
 QString FrameCost::boardDevice(Kind kind) const
 {
-    return kind == Kind::WriteRelays || kind == Kind::WriteAllOff ? m_portPty.slave()
+    return kind == Kind::WriteRelays || kind == Kind::WriteAllOff ? m_portPty->slave()
                                                                   : m_barePty.slave();
 }
 
@@ -139,15 +149,15 @@ QString FrameCost::compareWire(int frames)
     writeFrame(Kind::WriteAllOff, 0);
     writeFrame(Kind::BareLoopZeros, 0);
     VirtualBoard::control(QStringLiteral("trace"));
-    m_portPty.received();
+    m_portPty->received();
     m_barePty.received();
 
     const TraceLog trace(tracePath);
-    const QStringList port = boardEvents(trace, m_portPty.slave());
+    const QStringList port = boardEvents(trace, m_portPty->slave());
     const QStringList bare = boardEvents(trace, m_barePty.slave());
-    if (trace.latches(m_portPty.slave()).size() != frames + 1)
+    if (trace.latches(m_portPty->slave()).size() != frames + 1)
         return QStringLiteral("the serial component latched %1 of %2 frames")
-            .arg(trace.latches(m_portPty.slave()).size())
+            .arg(trace.latches(m_portPty->slave()).size())
             .arg(frames + 1);
     for (int i = 0; i < std::min(port.size(), bare.size()); ++i)
         if (port[i] != bare[i])
@@ -204,7 +214,7 @@ QList<FrameCost::Figures> FrameCost::measure(int framesPerKind)
             f.latched += board.latches - latchesBefore;
             f.wrongOutputs += board.outputs == last ? 0 : 1;
         }
-        m_portPty.received();
+        m_portPty->received();
         m_barePty.received();
         written += block;
     }

@@ -4,14 +4,16 @@
 #include "RelayBoard.h"
 #include "Spread.h"
 #include "SystemCallCounter.h"
-#include "TtyPort.h"
 
 #include <QList>
 #include <QString>
 
-// What a relay frame costs through the serial component, next to the same frame written by a
-// bare loop of system calls: time, calls, and whether the board latched what was written. Each
-// side has its own pseudo-terminal with the virtual board on it.
+#include <memory>
+
+// What a relay frame costs as the program writes it, through the frame writer and the serial
+// component, next to the same frame written by a bare loop of system calls: time, calls, and
+// whether the board latched what was written. Each side has its own pseudo-terminal with the
+// virtual board on it.
 class FrameCost
 {
 public:
@@ -49,8 +51,11 @@ private:
     bool bareFrame(quint8 outputs);
     QString boardDevice(Kind kind) const;
 
-    PseudoTerminal m_portPty;
+    const std::unique_ptr<PseudoTerminal> m_portPty;
     PseudoTerminal m_barePty;
-    TtyPort m_port;
+    // Frames written on the calling thread, claim included; the claim goes with the board, before
+    // the pseudo-terminal, so that a later run that gets the same device is not refused.
+    RelayBoard m_board;
+    LinkError m_lastError;
     QByteArray m_bareDevice;
 };

@@ -14,21 +14,22 @@ QList<LatchLog::Latch> LatchLog::read(const TraceLog &trace, const QString &devi
     return latches;
 }
 
-std::vector<qint64> LatchLog::firstLatches(
-    const std::vector<Awaited> &awaited, const QList<Latch> &latches)
+std::vector<LatchLog::Latch> LatchLog::firstServing(
+    const std::vector<Awaited> &awaited, const QList<Latch> &latches, const Serves &serves)
 {
-    std::vector<qint64> found;
+    std::vector<Latch> found;
     int next = 0;
-    for (const Awaited &wait : awaited) {
-        while (next < latches.size() && latches[next].ns < wait.fromNs)
+    for (int wait = 0; wait < int(awaited.size()); ++wait) {
+        const Awaited &w = awaited[size_t(wait)];
+        while (next < latches.size() && latches[next].ns < w.fromNs)
             ++next;
         int latch = next;
-        while (latch < latches.size() && latches[latch].value != wait.outputs
-            && latches[latch].ns < wait.untilNs)
+        while (latch < latches.size() && !serves(wait, latches[latch].value)
+            && latches[latch].ns < w.untilNs)
             ++latch;
-        found.push_back(latch < latches.size() && latches[latch].value == wait.outputs
-                ? latches[latch].ns
-                : -1);
+        found.push_back(latch < latches.size() && serves(wait, latches[latch].value)
+                ? latches[latch]
+                : Latch {-1, 0});
     }
     return found;
 }

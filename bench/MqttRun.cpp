@@ -190,14 +190,16 @@ bool drive(quint16 port, int count, const QString &name, MqttRun::Figures &figur
             }
         }
         const Program &program = *programs[size_t(p)];
-        const std::vector<qint64> latched = LatchLog::firstLatches(
-            awaited, LatchLog::read(TraceLog(program.tracePath()), program.device()));
+        const std::vector<LatchLog::Latch> latched = LatchLog::firstServing(awaited,
+            LatchLog::read(TraceLog(program.tracePath()), program.device()),
+            [&awaited](
+                int wait, unsigned value) { return value == awaited[size_t(wait)].outputs; });
         for (size_t i = 0; i < mine.size(); ++i) {
-            if (latched[i] < 0) {
+            if (latched[i].ns < 0) {
                 ++latchesMissed;
                 continue;
             }
-            toLatch.push_back(latched[i] - mine[i]->awaited.fromNs);
+            toLatch.push_back(latched[i].ns - mine[i]->awaited.fromNs);
             const auto state = std::find_if(
                 messages.begin(), messages.end(), [&](const BrokerProbe::Message &m) {
                     return m.arrivedNs >= mine[i]->awaited.fromNs && m.topic == mine[i]->state
@@ -206,7 +208,7 @@ bool drive(quint16 port, int count, const QString &name, MqttRun::Figures &figur
             if (state == messages.end())
                 ++statesMissed;
             else
-                toState.push_back(state->arrivedNs - latched[i]);
+                toState.push_back(state->arrivedNs - latched[i].ns);
         }
     }
     put(figures, name, "latch", toLatch, latchesMissed);

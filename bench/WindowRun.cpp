@@ -11,6 +11,7 @@
 #include "Spread.h"
 #include "TraceLog.h"
 #include "TtyPort.h"
+#include "UnclaimedPseudoTerminal.h"
 #include "VirtualBoard.h"
 
 #include <QApplication>
@@ -20,10 +21,14 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <QtAlgorithms>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <random>
 #include <sys/resource.h>
 #include <vector>
@@ -131,23 +136,28 @@ private:
     std::vector<qint64> m_turns;
 };
 
-// From each moment (in time order) to the board's first latch of what was asked for then,
-// reported as NAME_count, NAME_missed and the spread.
-void reportWaits(const char *name, const std::vector<Awaited> &awaited, const QList<Latch> &latches)
+// From each moment (in time order) to the board's first latch that serves it, reported as
+// NAME_count, NAME_missed, NAME_superseded (served by a newer moment's outputs) and the spread.
+void reportWaits(const char *name, const std::vector<Awaited> &awaited, const QList<Latch> &latches,
+    const LatchLog::Serves &serves)
 {
     std::vector<qint64> latencies;
     int missed = 0;
-    const std::vector<qint64> found = LatchLog::firstLatches(awaited, latches);
-    for (size_t i = 0; i < awaited.size(); ++i) {
-        if (found[i] < 0)
+    int superseded = 0;
+    const std::vector<Latch> found = LatchLog::firstServing(awaited, latches, serves);
+    for (size_t wait = 0; wait < awaited.size(); ++wait) {
+        if (found[wait].ns < 0) {
             ++missed;
-        else
-            latencies.push_back(found[i] - awaited[i].fromNs);
+            continue;
+        }
+        latencies.push_back(found[wait].ns - awaited[wait].fromNs);
+        superseded += found[wait].value == awaited[wait].outputs ? 0 : 1;
     }
     const Spread spread = Spread::of(latencies);
     const auto key = [name](const char *figure) { return QByteArray(name) + '_' + figure; };
     report(key("count"), spread.count);
     report(key("missed"), missed);
+    report(key("superseded"), superseded);
     report(key("median_ms"), spread.medianMs);
     report(key("p99_ms"), spread.p99Ms);
     report(key("max_ms"), spread.maxMs);
@@ -161,7 +171,8 @@ void reportLatency(const FastClock &clock, const QList<Latch> &latches)
     for (size_t second = 0; second + 1 < turns.size(); ++second)
         awaited.push_back(
             {turns[second], FastClock::outputsAfter(int(second)), turns[second + 1] + 1000000000});
-    reportWaits("latency", awaited, latches);
+    reportWaits("latency", awaited, latches,
+        [&awaited](int wait, unsigned value) { return value == awaited[size_t(wait)].outputs; });
 }
 
 // How long the window's thread was kept from its event loop: a 1 ms timer on that thread, and
@@ -209,6 +220,82 @@ void reportFrames(const QList<Latch> &latches, qint64 fromNs, qint64 toNs)
     report("frames_per_s", count / (double(toNs - fromNs) / 1e9));
     report("frame_gap_max_ms", double(longest) / 1e6);
 }
+
+// The clicks on the slow adapter. Click k switches the channel of the lowest set bit of k + 1, so
+// the outputs step through a Gray code from all off: every click's outputs are new for 255 clicks,
+// and a latched value tells which click it carries.
+constexpr int kMaxClicks = 255;
+static_assert(WindowRun::kClicks <= kMaxClicks);
+
+int clickedChannel(int click)
+{
+    return qCountTrailingZeroBits(unsigned(click + 1)) + 1;
+}
+
+// The click whose outputs a latched value is: -1 for all off, the outputs before the first.
+int clickCarried(unsigned value)
+{
+    unsigned count = value;
+    for (unsigned shift = 1; shift < kChannelCount; shift *= 2)
+        count ^= count >> shift;
+    return int(count) - 1;
+}
+
+// When the engine told the port in use as failing, or as reached again.
+struct LinkChange
+{
+    qint64 ns;
+    LinkError::Reason reason;
+};
+
+// Around the hang, from its start in the trace: how long until the port was told as not
+// answering and, from its end, until that cleared and until the first latch; the latches in the
+// second after it, and how many of them carried a click superseded before it ended (the frame under
+// way when the adapter hung carries one; replayed clicks would add more).
+void reportHang(const TraceLog &trace, const QString &device, const QList<Latch> &latches,
+    const std::vector<qint64> &clicksHandledNs, const std::vector<LinkChange> &linkChanges)
+{
+    qint64 startNs = -1;
+    for (const TraceLog::Event &event : trace.events(device))
+        if (event.kind == QLatin1String("fault") && event.name == QLatin1String("hang"))
+            startNs = qint64(std::llround(event.time * 1e6)) * 1000;
+    if (startNs < 0)
+        return;
+    // The hung request also takes its delay.
+    const qint64 endNs = startNs + qint64(WindowRun::kHangMs) * 1000000
+        + qint64(WindowRun::kRequestDelayUs) * 1000;
+    const int newest = int(std::lower_bound(clicksHandledNs.begin(), clicksHandledNs.end(), endNs)
+                           - clicksHandledNs.begin())
+        - 1;
+    int after = 0;
+    int superseded = 0;
+    double firstLatchMs = -1;
+    for (const Latch &latch : latches) {
+        if (latch.ns < endNs || latch.ns >= endNs + 1000000000)
+            continue;
+        if (firstLatchMs < 0)
+            firstLatchMs = double(latch.ns - endNs) / 1e6;
+        ++after;
+        superseded += clickCarried(latch.value) < newest ? 1 : 0;
+    }
+    double toldMs = -1;
+    double clearedMs = -1;
+    for (const LinkChange &change : linkChanges) {
+        if (change.ns < startNs)
+            continue;
+        if (toldMs < 0 && change.reason == LinkError::Reason::NoAnswer)
+            toldMs = double(change.ns - startNs) / 1e6;
+        else if (toldMs >= 0 && change.reason == LinkError::Reason::None) {
+            clearedMs = double(change.ns - endNs) / 1e6;
+            break;
+        }
+    }
+    report("hang_told_ms", toldMs);
+    report("hang_cleared_ms", clearedMs);
+    report("hang_first_latch_ms", firstLatchMs);
+    report("hang_after_latches", after);
+    report("hang_after_superseded", superseded);
+}
 } // namespace
 
 bool WindowRun::parseMode(const QString &name, Mode *mode, RelayBoard::Threading *threading)
@@ -242,8 +329,8 @@ int WindowRun::run(
     const QString tracePath = dir.filePath(QStringLiteral("run.trace"));
     VirtualBoard::control(QStringLiteral("trace ") + tracePath);
 
-    std::array<PseudoTerminal, 2> ptys;
-    const QString device = ptys[0].slave();
+    const std::vector<std::unique_ptr<PseudoTerminal>> ptys = unclaimedPseudoTerminals(2);
+    const QString device = ptys[0]->slave();
     const bool slowAdapter = mode == Mode::Clicks || mode == Mode::Hang;
     if (slowAdapter)
         VirtualBoard::control(
@@ -255,7 +342,7 @@ int WindowRun::run(
     if (mode == Mode::Latency)
         clock = [&fastClock] { return fastClock.now(); };
     RelayBoard board(
-        std::make_unique<TtyPort>(QStringList {ptys[0].slave(), ptys[1].slave()}), threading);
+        std::make_unique<TtyPort>(QStringList {ptys[0]->slave(), ptys[1]->slave()}), threading);
     Module1 store;
     ChannelControl channels(board, store);
     ScheduleClock scheduleClock(channels, clock);
@@ -282,13 +369,17 @@ int WindowRun::run(
     Heartbeat heartbeat;
     std::mt19937 random(2);
     std::uniform_int_distribution<int> clickInterval(50, 150);
-    // Each click is due at a moment: its handler may run later if the thread is busy. Channel
-    // k % 8 + 1 is switched by click k, so the outputs count through sixteen values and a latched
-    // value tells which click it carries.
+    // Each click is due at a moment: its handler may run later if the thread is busy.
     std::vector<Awaited> clicks;
+    std::vector<qint64> clicksHandledNs;
     int clickCount = 0;
     qint64 clicksFromNs = 0;
     qint64 clicksUntilNs = 0;
+    std::vector<LinkChange> linkChanges;
+    QObject::connect(
+        &channels, &ChannelControl::linkChanged, &app, [&linkChanges](const LinkError &error) {
+            linkChanges.push_back({monotonicNs(), error.reason});
+        });
     // Clicks until the count is reached or the time is up, then lets the last frames out.
     std::function<void()> clickNext = [&] {
         const int ms = clickInterval(random);
@@ -296,18 +387,23 @@ int WindowRun::run(
         if (int(clicks.size()) >= clickCount || dueNs > clicksUntilNs) {
             QTimer::singleShot(1000, Qt::PreciseTimer, &app, [&, dueNs] {
                 VirtualBoard::control(QStringLiteral("trace"));
-                const QList<Latch> latches = LatchLog::read(TraceLog(tracePath), device);
+                const TraceLog trace(tracePath);
+                const QList<Latch> latches = LatchLog::read(trace, device);
                 reportFrames(latches, clicksFromNs, dueNs);
                 if (mode == Mode::Clicks)
-                    reportWaits("click", clicks, latches);
+                    reportWaits("click", clicks, latches,
+                        [](int click, unsigned value) { return clickCarried(value) >= click; });
+                else
+                    reportHang(trace, device, latches, clicksHandledNs, linkChanges);
                 report("busy_max_ms", heartbeat.longestGapMs());
                 app.quit();
             });
             return;
         }
         QTimer::singleShot(ms, Qt::PreciseTimer, &app, [&, dueNs] {
-            const int channel = int(clicks.size()) % kChannelCount + 1;
+            const int channel = clickedChannel(int(clicks.size()));
             peavorm.findChild<QPushButton *>(QStringLiteral("Relee%1").arg(channel))->click();
+            clicksHandledNs.push_back(monotonicNs());
             unsigned outputs = 0;
             for (int c = 1; c <= kChannelCount; ++c)
                 outputs |= channels.RelayState(c) ? 1u << (c - 1) : 0u;
@@ -367,7 +463,7 @@ int WindowRun::run(
             break;
         case Mode::Hang:
             // Clicked all through, so that the window has work while the adapter hangs.
-            clickAway(1000, 1 + kHangMs / 1000 + 2);
+            clickAway(kMaxClicks, 1 + kHangMs / 1000 + 2);
             QTimer::singleShot(1000, Qt::PreciseTimer, &app, [&] {
                 VirtualBoard::control(QStringLiteral("hang %1 %2").arg(device).arg(kHangMs));
             });

@@ -1,4 +1,5 @@
 #include "ChannelControl.h"
+#include "LanguageChoice.h"
 #include "Module1.h"
 #include "MqttBridge.h"
 #include "MqttSettings.h"
@@ -10,9 +11,11 @@
 #include "StartOptions.h"
 
 #include <QApplication>
+#include <QLocale>
 #include <QMessageBox>
 
 #include <cstdio>
+#include <memory>
 
 #ifdef Q_OS_WIN
 #include "SerialDevicePort.h"
@@ -41,7 +44,16 @@ int main(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     StartOptions options;
-    switch (options.parse(arguments, SerialPort::defaultDevices())) {
+    const StartOptions::Action action = options.parse(arguments, SerialPort::defaultDevices());
+    // What only prints needs no display. The application object carries the translation, and
+    // the options' texts are made again once the language they choose is in force.
+    const std::unique_ptr<QCoreApplication> app = action == StartOptions::Action::Run
+        ? std::make_unique<QApplication>(argc, argv)
+        : std::make_unique<QCoreApplication>(argc, argv);
+    const LanguageChoice language(
+        LanguageChoice::choose(QLocale().uiLanguages(), options.language()));
+    options.parse(arguments, SerialPort::defaultDevices());
+    switch (action) {
     case StartOptions::Action::ShowHelp:
     case StartOptions::Action::ShowVersion:
         return print(stdout, options.message(), 0);
@@ -56,7 +68,6 @@ int main(int argc, char *argv[])
     if (!mqtt.problem.isEmpty())
         print(stderr, mqtt.problem, 0);
 
-    QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("relvoog"));
 #ifndef Q_OS_WIN
     TerminationSignals terminations;
@@ -68,9 +79,9 @@ int main(int argc, char *argv[])
     // all-off would wipe the first one's outputs; so it goes before it writes anything.
     const LinkError claim = board.setPortNumber(1);
     if (claim.failed()) {
-        const QString text = claim.text + QLatin1Char('.');
-        print(stderr, text, 0);
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Relvoog"), text, QMessageBox::Ok);
+        print(stderr, claim.text, 0);
+        QMessageBox box(
+            QMessageBox::Critical, QStringLiteral("Relvoog"), claim.text, QMessageBox::Ok);
 #ifndef Q_OS_WIN
         QObject::connect(&terminations, &TerminationSignals::received, &box, &QMessageBox::reject);
 #endif
@@ -104,14 +115,17 @@ int main(int argc, char *argv[])
         if (const auto snapshot = memory.load(&problem)) {
             channels.restore(*snapshot, QDateTime::currentDateTime());
         } else if (!problem.isEmpty()) {
-            print(stderr, QStringLiteral("Nothing restored: %1.").arg(problem), 0);
-            window.showStartNote(QStringLiteral("Eelmist seisu ei taastatud: %1.").arg(problem));
+            const QString note
+                = QCoreApplication::translate("main", "Eelmist seisu ei taastatud: %1.")
+                      .arg(problem);
+            print(stderr, note, 0);
+            window.showStartNote(note);
         }
         channels.attachMemory(memory);
     }
     window.show();
     clock.start();
-    const int status = app.exec();
+    const int status = QCoreApplication::exec();
     // The frame under way completes, so the board latches whole states; an adapter that does
     // not answer by then is left to the kernel.
     board.stop(kQuitWait);

@@ -39,6 +39,17 @@ launchable=$(sed -n 's:.*<launchable type="desktop-id">\(.*\)</launchable>.*:\1:
 [ -n "$launchable" ] && [ -f "$applications/$launchable" ] \
     || fail "the metainfo launches '$launchable', which is not in $applications"
 
+# Both languages travel with the program: built into it, and in its entry and metainfo. --help
+# prints before any port is touched; the empty settings folder keeps the user's own file out.
+for language in "en Usage:" "et Kasutamine:"; do
+    set -- $language
+    XDG_CONFIG_HOME=$prefix "$prefix/$bindir/$program" --language "$1" --help 2>/dev/null \
+        | grep -q "^$2" || fail "the installed program has no --help in '$1'"
+done
+grep -q '^Comment\[et\]=' "$entry" || fail "the entry has no Estonian comment"
+grep -q '<summary xml:lang="et">' "$metainfo" && grep -q '<p xml:lang="et">' "$metainfo" \
+    || fail "the metainfo has no Estonian summary and description"
+
 missing=()
 if command -v desktop-file-validate >/dev/null; then
     # It prints nothing for a clean entry and exits 0 even after warnings.

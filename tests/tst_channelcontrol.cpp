@@ -188,7 +188,7 @@ void tst_ChannelControl::allOff()
 
     if (!unusable.isEmpty() || startPort > 2)
         QTest::ignoreMessage(
-            QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
+            QtWarningMsg, QRegularExpression(QStringLiteral("kirjutamine ebaõnnestus")));
     rig.channels.allOff();
 
     QCOMPARE(rig.board.portNumber(), endPort);
@@ -214,7 +214,8 @@ void tst_ChannelControl::allOffWhileFramesFail()
     // Each all-off is told all the same, and moves as the start did.
     ChannelRig rig;
     rig.port.unusablePorts << 1 << 2;
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
+    QTest::ignoreMessage(
+        QtWarningMsg, QRegularExpression(QStringLiteral("kirjutamine ebaõnnestus")));
     rig.channels.load();
     rig.clock.tick();
     QCOMPARE(rig.board.portNumber(), quint16(2));

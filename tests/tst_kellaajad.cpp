@@ -190,7 +190,7 @@ void tst_Kellaajad::failedConfirmationThenCancel()
     // The reason comes on a line of its own, with what helps on the next.
     const QStringList lines = shown.message.text.split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 3);
-    QCOMPARE(lines[0], Kellaajad::kActivationFailed);
+    QCOMPARE(lines[0], QStringLiteral("Valitud pordi aktiveerimine ei õnnestunud"));
     QCOMPARE(lines[1], QStringLiteral("port %1 failed").arg(choice));
     QCOMPARE(shown.message.title, QStringLiteral("Relvoog"));
     QCOMPARE(shown.message.icon, QMessageBox::Critical);

@@ -240,11 +240,11 @@ void tst_MqttBridge::commands_data()
                              << QByteArray("4/state OFF") << QString();
     QTest::newRow("automatic without times")
         << QByteArray("5/on_time/set 07:00:00;5/mode/set auto") << 0 << QByteArray("5/mode manual")
-        << ChannelControl::kRefusal;
+        << ChannelControl::refusalText();
     QTest::newRow("00:00:00 is no time")
         << QByteArray("5/on_time/set 07:00:00;5/off_time/set 08:00:00;5/on_time/set "
                       "00:00:00;5/mode/set auto")
-        << 0 << QByteArray("5/on_time ") << ChannelControl::kRefusal;
+        << 0 << QByteArray("5/on_time ") << ChannelControl::refusalText();
     QTest::newRow("kept by the broker")
         << QByteArray("kept:3/set ON") << 0 << QByteArray("3/state OFF") << text("retained");
     // As a stale command is cleared; for a time, an empty payload would clear it too.
@@ -321,7 +321,7 @@ void tst_MqttBridge::linkFailure()
 
     // What the board's problem sensor shows.
     rig.port.linesFail = true;
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("port 1 failed")));
     rig.channels.WriteRelays();
     QVERIFY(waitFor([&] { return !link()[QLatin1String("ok")].toBool(true); }));
     QCOMPARE(link()[QLatin1String("error")].toString(), QStringLiteral("port 1 failed"));

@@ -89,7 +89,7 @@ void tst_Peavorm::keysAndClicks_data()
     // automatic mode is refused.
     QTest::newRow("Tab then space reaches Auto4, which is refused without times")
         << QString() << QList<int> {Qt::Key_Tab, Qt::Key_Space} << false << 0x00
-        << ChannelControl::kRefusal;
+        << ChannelControl::refusalText();
     QTest::newRow("keypad Enter on Relee7")
         << QStringLiteral("Relee7") << QList<int> {Qt::Key_Enter} << false << 0x40 << QString();
     // A held key repeats its press, and a relay must not chatter with it.
@@ -243,14 +243,14 @@ void tst_Peavorm::portLabelTellsWhyFramesFail()
 
     if (!unusableAtStart.isEmpty())
         QTest::ignoreMessage(
-            QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
+            QtWarningMsg, QRegularExpression(QStringLiteral("kirjutamine ebaõnnestus")));
     Program program(unusableAtStart);
     program.port.unusablePorts.clear();
     if (openError) {
         program.port.unusablePorts << 1;
         program.port.openError = openError;
         QTest::ignoreMessage(
-            QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
+            QtWarningMsg, QRegularExpression(QStringLiteral("kirjutamine ebaõnnestus")));
     }
     program.clock.tick();
 

@@ -111,7 +111,8 @@ void tst_RelayBoard::failedFrame()
         port.linesFail = true;
     QSignalSpy written(&board, &RelayBoard::frameWritten);
 
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed")));
+    QTest::ignoreMessage(
+        QtWarningMsg, QRegularExpression(QStringLiteral("kirjutamine ebaõnnestus")));
     board.write(statesOf(0xff));
     QCOMPARE(written.size(), 1);
     const auto error = written[0][2].value<LinkError>();
@@ -194,11 +195,11 @@ void tst_RelayBoard::hungPortIsTold()
     board.write(statesOf(0x01));
     port.held.acquire();
 
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("does not answer")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("ei vasta")));
     QVERIFY(written.wait(5000));
     const auto error = written[0][2].value<LinkError>();
     QCOMPARE(error.reason, LinkError::Reason::NoAnswer);
-    QCOMPARE(error.text, QStringLiteral("/dev/relay1: does not answer"));
+    QCOMPARE(error.text, QStringLiteral("Seade /dev/relay1 ei vasta."));
 
     // The first frame that finishes ends it.
     port.passes.release(2);

@@ -27,18 +27,24 @@ private slots:
     void quitDuringAFrame();
 
 private:
-    // faults: the virtual board's faults from the start, as VIRTUALBOARD_FAULTS takes them.
-    void start(QProcess &program, const QStringList &arguments, const QString &faults = {});
+    // faults: the virtual board's faults from the start, as VIRTUALBOARD_FAULTS takes them. The
+    // program speaks English, unless another locale is given.
+    void start(QProcess &program, const QStringList &arguments, const QString &faults = {},
+        const QString &locale = QStringLiteral("en_US.UTF-8"));
 
     PseudoTerminal m_ports[3];
     QTemporaryDir m_home;
 };
 
-void tst_Relvoog::start(QProcess &program, const QStringList &arguments, const QString &faults)
+void tst_Relvoog::start(
+    QProcess &program, const QStringList &arguments, const QString &faults, const QString &locale)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (!faults.isEmpty())
         environment.insert(QStringLiteral("VIRTUALBOARD_FAULTS"), faults);
+    for (const char *name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+        environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("LANG"), locale);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(
         QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
@@ -51,28 +57,45 @@ void tst_Relvoog::start(QProcess &program, const QStringList &arguments, const Q
 void tst_Relvoog::options_data()
 {
     QTest::addColumn<QStringList>("arguments"); // after both ports on pseudo-terminals
+    QTest::addColumn<QString>("locale");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("errors");
 
-    QTest::newRow("--help") << QStringList {QStringLiteral("--help")} << 0
+    const QString english = QStringLiteral("en_US.UTF-8");
+    const QString c = QStringLiteral("C");
+    QTest::newRow("--help") << QStringList {QStringLiteral("--help")} << english << 0
                             << QStringLiteral("Usage: relvoog [options]") << QString();
-    QTest::newRow("--version") << QStringList {QStringLiteral("--version")} << 0
+    QTest::newRow("--help in the C locale")
+        << QStringList {QStringLiteral("--help")} << c << 0
+        << QStringLiteral("Kasutamine: relvoog [võtmed]") << QString();
+    QTest::newRow("--language en in the C locale")
+        << QStringList {QStringLiteral("--language"), QStringLiteral("en"),
+               QStringLiteral("--help")}
+        << c << 0 << QStringLiteral("The device of port 1 (default") << QString();
+    QTest::newRow("--version") << QStringList {QStringLiteral("--version")} << english << 0
                                << QStringLiteral("relvoog " RELVOOG_VERSION) << QString();
-    QTest::newRow("unknown option") << QStringList {QStringLiteral("--prot1")} << 2 << QString()
-                                    << QStringLiteral("Unknown option 'prot1'.");
-    QTest::newRow("missing value") << QStringList {QStringLiteral("--port1")} << 2 << QString()
-                                   << QStringLiteral("Missing value after '--port1'.");
-    QTest::newRow("--help-all") << QStringList {QStringLiteral("--help-all")} << 2 << QString()
-                                << QStringLiteral("Unknown option 'help-all'.");
+    QTest::newRow("unknown option") << QStringList {QStringLiteral("--prot1")} << english << 2
+                                    << QString() << QStringLiteral("Unknown option 'prot1'.");
+    QTest::newRow("unknown option in the C locale")
+        << QStringList {QStringLiteral("--prot1")} << c << 2 << QString()
+        << QStringLiteral("Tundmatu võti 'prot1'.");
+    QTest::newRow("missing value") << QStringList {QStringLiteral("--port1")} << english << 2
+                                   << QString() << QStringLiteral("Missing value after '--port1'.");
+    QTest::newRow("--help-all") << QStringList {QStringLiteral("--help-all")} << english << 2
+                                << QString() << QStringLiteral("Unknown option 'help-all'.");
     QTest::newRow("--config that is not there")
         << QStringList {QStringLiteral("--config"), QStringLiteral("/nonexistent/relvoog.conf")}
-        << 2 << QString() << QStringLiteral("/nonexistent/relvoog.conf does not exist");
+        << english << 2 << QString() << QStringLiteral("/nonexistent/relvoog.conf does not exist");
+    QTest::newRow("a language not there")
+        << QStringList {QStringLiteral("--language"), QStringLiteral("de")} << english << 2
+        << QString() << QStringLiteral("The language must be et or en, not 'de'.");
 }
 
 void tst_Relvoog::options()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QString, locale);
     QFETCH(int, status);
     QFETCH(QString, output);
     QFETCH(QString, errors);
@@ -83,7 +106,8 @@ void tst_Relvoog::options()
     start(program,
         QStringList {QStringLiteral("--port1"), m_ports[0].slave(), QStringLiteral("--port2"),
             m_ports[1].slave()}
-            + arguments);
+            + arguments,
+        {}, locale);
     // A window would keep it running.
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);

@@ -103,7 +103,8 @@ void tst_RememberedState::unusableFile()
     // Refused, kept aside where the problem says, and not touched by what is remembered next.
     RememberedState memory(damaged);
     QVERIFY(!memory.load(&problem));
-    QCOMPARE(problem, damaged + QStringLiteral(" is damaged; it is kept as ") + kept);
+    QCOMPARE(
+        problem, QStringLiteral("fail %1 on rikutud; see on alles nimega %2").arg(damaged, kept));
     QVERIFY(memory.save(RememberedState::Snapshot(), &problem));
     QFile copy(kept);
     QVERIFY(copy.open(QIODevice::ReadOnly));

@@ -46,41 +46,43 @@ void tst_StartOptions::parse_data()
     QTest::addColumn<QStringList>("devices");
     QTest::addColumn<bool>("restore");
     QTest::addColumn<QString>("statePath");
+    QTest::addColumn<QString>("language"); // empty: the system's languages choose
 
     const QByteArray settings("[ports]\nport1=/dev/ttyACM0\nport2=/dev/ttyACM1\n\n"
-                              "[General]\nrestore=true\n");
+                              "[General]\nrestore=true\nlanguage=en\n");
     const QStringList usb {QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/ttyUSB1")};
     const QStringList acm {QStringLiteral("/dev/ttyACM0"), QStringLiteral("/dev/ttyACM1")};
     const QString byId = QStringLiteral("/dev/serial/by-id/usb-FTDI_X-if00-port0");
 
     QTest::newRow("nothing given") << QByteArray() << false << true << QStringList() << usb << false
-                                   << QStringLiteral("HOME/state/relvoog/ttyUSB0.conf");
+                                   << QStringLiteral("HOME/state/relvoog/ttyUSB0.conf") << "";
     QTest::newRow("a by-id name")
         << QByteArray() << false << true << QStringList {QStringLiteral("--port1"), byId}
         << QStringList {byId, usb[1]} << false
-        << QStringLiteral("HOME/state/relvoog/serial%2Fby-id%2Fusb-FTDI_X-if00-port0.conf");
+        << QStringLiteral("HOME/state/relvoog/serial%2Fby-id%2Fusb-FTDI_X-if00-port0.conf") << "";
     QTest::newRow("a name outside /dev/")
         << QByteArray() << false << true
         << QStringList {QStringLiteral("--port1"), QStringLiteral("/run/relay board~1")}
         << QStringList {QStringLiteral("/run/relay board~1"), usb[1]} << false
-        << QStringLiteral("HOME/state/relvoog/%2Frun%2Frelay%20board~1.conf");
+        << QStringLiteral("HOME/state/relvoog/%2Frun%2Frelay%20board~1.conf") << "";
     QTest::newRow("no XDG_STATE_HOME")
         << QByteArray() << false << false << QStringList {} << usb << false
-        << QStringLiteral("HOME/.local/state/relvoog/ttyUSB0.conf");
+        << QStringLiteral("HOME/.local/state/relvoog/ttyUSB0.conf") << "";
     QTest::newRow("--state and --restore")
         << QByteArray() << false << true
         << QStringList {QStringLiteral("--state"), QStringLiteral("HOME/mine.conf"),
                QStringLiteral("--restore")}
-        << usb << true << QStringLiteral("HOME/mine.conf");
+        << usb << true << QStringLiteral("HOME/mine.conf") << "";
     QTest::newRow("the settings file") << settings << false << true << QStringList() << acm << true
-                                       << QStringLiteral("HOME/state/relvoog/ttyACM0.conf");
+                                       << QStringLiteral("HOME/state/relvoog/ttyACM0.conf") << "en";
     QTest::newRow("--config") << settings << true << true << QStringList() << acm << true
-                              << QStringLiteral("HOME/state/relvoog/ttyACM0.conf");
+                              << QStringLiteral("HOME/state/relvoog/ttyACM0.conf") << "en";
     QTest::newRow("the command line wins over the file")
         << settings << false << true
-        << QStringList {QStringLiteral("--port1"), QStringLiteral("COM3")}
+        << QStringList {QStringLiteral("--port1"), QStringLiteral("COM3"),
+               QStringLiteral("--language"), QStringLiteral("et")}
         << QStringList {QStringLiteral("COM3"), acm[1]} << true
-        << QStringLiteral("HOME/state/relvoog/COM3.conf");
+        << QStringLiteral("HOME/state/relvoog/COM3.conf") << "et";
 }
 
 void tst_StartOptions::parse()
@@ -92,6 +94,7 @@ void tst_StartOptions::parse()
     QFETCH(QStringList, devices);
     QFETCH(bool, restore);
     QFETCH(QString, statePath);
+    QFETCH(QString, language);
 
     const QString home = m_home->path() + QLatin1Char('/');
     if (!stateHome)
@@ -112,6 +115,7 @@ void tst_StartOptions::parse()
     QCOMPARE(options.devices(), devices);
     QCOMPARE(options.restore(), restore);
     QCOMPARE(options.statePath(), statePath.replace(QStringLiteral("HOME/"), home));
+    QCOMPARE(options.language(), LanguageChoice::fromName(language));
 }
 
 void tst_StartOptions::readmeExample()

@@ -80,24 +80,34 @@ bool tst_TtyPort::claimableElsewhere(const QString &device)
 void tst_TtyPort::openingFails_data()
 {
     QTest::addColumn<QString>("device");
+    QTest::addColumn<quint16>("portNumber");
     QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("text"); // %1: the system's words for the code
 
-    QTest::newRow("missing device") << "/nonexistent/ttyRelvoog" << ENOENT;
-    QTest::newRow("not a terminal") << "/dev/null" << ENOTTY;
+    const QString notOpened = QStringLiteral("Seadet %1 ei saa avada: %2.");
+    QTest::newRow("missing device") << "/nonexistent/ttyRelvoog" << quint16(1) << ENOENT
+                                    << notOpened.arg(QStringLiteral("/nonexistent/ttyRelvoog"));
+    QTest::newRow("not a terminal")
+        << "/dev/null" << quint16(1) << ENOTTY << notOpened.arg(QStringLiteral("/dev/null"));
+    // The dialog's "---": nothing is missing, nothing was chosen.
+    QTest::newRow("no port chosen")
+        << "/dev/null" << quint16(0) << 0 << QStringLiteral("Porti ei ole valitud.");
 }
 
 void tst_TtyPort::openingFails()
 {
     QFETCH(QString, device);
+    QFETCH(quint16, portNumber);
     QFETCH(int, code);
+    QFETCH(QString, text);
 
     TtyPort port({device});
+    port.setPortNumber(portNumber);
     QVERIFY(!port.open());
     QCOMPARE(port.error().reason, LinkError::Reason::OpenFailed);
     QCOMPARE(port.error().code, code);
-    // As the window shows it: the device, and the system's words.
-    QCOMPARE(port.error().text,
-        device + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(code)));
+    // As the window shows it: a sentence with the device and the system's words.
+    QCOMPARE(port.error().text, text.arg(QString::fromLocal8Bit(std::strerror(code))));
 }
 
 void tst_TtyPort::frameOnALineWithoutModemControlFailsAndCloses()
@@ -109,13 +119,13 @@ void tst_TtyPort::frameOnALineWithoutModemControlFailsAndCloses()
     // The claim is taken with the port, not with the frame.
     board.setPortNumber(1);
     const int before = openDescriptors();
-    QTest::ignoreMessage(
-        QtWarningMsg, QRegularExpression(QStringLiteral("relay frame failed.*RTS")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("ebaõnnestus.*RTS")));
     board.write(RelayStates());
     const auto error = written.value(0).value(2).value<LinkError>();
     QCOMPARE(error.reason, LinkError::Reason::LineFailed);
-    QVERIFY2(
-        error.text.startsWith(m_slaves[0] + QStringLiteral(": RTS: ")), qPrintable(error.text));
+    QVERIFY2(error.text.startsWith(
+                 QStringLiteral("Seadme %1 liini RTS ei saa seada: ").arg(m_slaves[0])),
+        qPrintable(error.text));
     QCOMPARE(openDescriptors(), before);
     // Nothing was latched, and the port is free for the next frame.
     char received[8];

@@ -231,7 +231,7 @@ QString MqttBridge::carryOut(const QString &topic, const QByteArray &payload, bo
             return unknown("auto or manual");
         if (m_channels.setAutomatic(channel, payload == "auto")
             == ChannelControl::Outcome::TimesMissing)
-            return ChannelControl::kRefusal;
+            return ChannelControl::refusalText();
         return {};
     }
     static const QRegularExpression clock(

@@ -7,9 +7,11 @@
 
 Q_LOGGING_CATEGORY(lcChannels, "relvoog.control")
 
-const QString ChannelControl::kRefusal = QStringLiteral(
-    "Automaatreziimi siirdumiseks peavad sisse- ja väljalülitumisajad olema defineeritud. "
-    "Jätkan käsitsijuhtimisel!");
+QString ChannelControl::refusalText()
+{
+    return tr("Automaatreziimi siirdumiseks peavad sisse- ja väljalülitumisajad olema "
+              "defineeritud. Jätkan käsitsijuhtimisel!");
+}
 
 ChannelControl::ChannelControl(RelayBoard &board, Module1 &store, QObject *parent)
     : QObject(parent)
@@ -59,7 +61,7 @@ void ChannelControl::remember()
     // Once is enough to tell; the next change tries again.
     QString problem;
     if (!m_memory->save(snapshot, &problem) && problem != m_memoryProblem)
-        qCWarning(lcChannels).noquote() << "cannot remember the channels:" << problem;
+        qCWarning(lcChannels).noquote() << tr("Muutusi ei jäeta meelde: %1.").arg(problem);
     m_memoryProblem = problem;
 }
 
@@ -234,7 +236,7 @@ void ChannelControl::frameWritten(
     // go on writing the zeros to it until it answers again.
     if (frame == RelayBoard::Frame::AllOff && error.notOpened() && !m_board.portReached()) {
         m_board.setPortNumber(portNumber == 1 ? 2 : 1);
-        qCInfo(lcChannels) << "moving to port" << m_board.portNumber();
+        qCInfo(lcChannels).noquote() << tr("Lähen üle pordile %1.").arg(m_board.portNumber());
         // The frames go to the other port from now on, so that is the one to show.
         emit portChanged(m_board.portNumber());
         emit portLeft(portNumber, error);

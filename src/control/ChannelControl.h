@@ -22,7 +22,7 @@ class ChannelControl : public QObject
 public:
     enum class Outcome {
         Done,
-        TimesMissing, // automatic mode needs both of the channel's times; kRefusal says so
+        TimesMissing, // automatic mode needs both of the channel's times; refusalText() says so
     };
 
     ChannelControl(RelayBoard &board, Module1 &store, QObject *parent = nullptr);
@@ -63,7 +63,8 @@ public:
     // Writes the eight states to the board.
     void WriteRelays();
 
-    static const QString kRefusal;
+    // In the language in force, so made when asked for.
+    static QString refusalText();
 
 signals:
     void relayStateChanged(int channel, bool on);

@@ -80,7 +80,7 @@ std::optional<RememberedState::Snapshot> RememberedState::read(QString *problem)
 {
     QSettings file(m_path, QSettings::IniFormat);
     if (file.status() != QSettings::NoError || !QFileInfo(m_path).isReadable()) {
-        *problem = QStringLiteral("%1 cannot be read").arg(m_path);
+        *problem = tr("faili %1 ei saa lugeda").arg(m_path);
         return std::nullopt;
     }
     Snapshot snapshot;
@@ -105,7 +105,7 @@ std::optional<RememberedState::Snapshot> RememberedState::read(QString *problem)
                 || (snapshot.switchOn[channel].isValid() && snapshot.switchOff[channel].isValid()));
     }
     if (!whole) {
-        *problem = QStringLiteral("%1 is damaged").arg(m_path);
+        *problem = tr("fail %1 on rikutud").arg(m_path);
         return std::nullopt;
     }
     return snapshot;
@@ -118,9 +118,9 @@ QString RememberedState::setAside(const QString &problem)
     const QString kept = m_path + QStringLiteral(".damaged");
     QFile::remove(kept);
     if (QFile::rename(m_path, kept))
-        return QStringLiteral("%1; it is kept as %2").arg(problem, kept);
-    m_refusal = QStringLiteral("%1, and cannot be kept as %2; it is left as it is, and nothing is "
-                               "remembered")
+        return tr("%1; see on alles nimega %2").arg(problem, kept);
+    m_refusal = tr("%1 ja seda ei saa hoida nimega %2; see jäetakse, nagu on, ja midagi ei jäeta "
+                   "meelde")
                     .arg(problem, kept);
     return m_refusal;
 }
@@ -150,7 +150,7 @@ bool RememberedState::save(const Snapshot &snapshot, QString *problem)
     }
     file.sync();
     if (file.status() != QSettings::NoError) {
-        *problem = QStringLiteral("%1 cannot be written").arg(m_path);
+        *problem = tr("faili %1 ei saa kirjutada").arg(m_path);
         return false;
     }
     m_written = snapshot;

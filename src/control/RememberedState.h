@@ -2,6 +2,7 @@
 
 #include "PerChannel.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QTime>
 
@@ -12,6 +13,8 @@
 // time any of them changes. A file that cannot be used is kept aside, never written over.
 class RememberedState
 {
+    Q_DECLARE_TR_FUNCTIONS(RememberedState)
+
 public:
     struct Snapshot
     {
@@ -28,7 +31,8 @@ public:
 
     // Empty when there is no file yet, and with the reason in problem when it is unreadable or
     // damaged; such a file is then renamed to the path with ".damaged" after it, replacing an
-    // older one, and the problem says so.
+    // older one, and the problem says so. A problem is a clause in the language in force, to go
+    // after a colon.
     std::optional<Snapshot> load(QString *problem);
     // Writes the snapshot unless it is the one written last; false with the reason on failure.
     bool save(const Snapshot &snapshot, QString *problem);

@@ -1,6 +1,7 @@
 #include "ScheduleClock.h"
 
 #include "ChannelControl.h"
+#include "LanguageChoice.h"
 
 ScheduleClock::ScheduleClock(ChannelControl &channels, Clock now)
     : m_channels(channels)
@@ -34,7 +35,7 @@ void ScheduleClock::tick()
         m_shownSecond = second;
         m_shownDate = now.date();
         emit clockShown(
-            now.toString(QStringLiteral("HH:mm:ss")), now.toString(QStringLiteral("MM-dd-yyyy")));
+            now.toString(QStringLiteral("HH:mm:ss")), LanguageChoice::dateText(now.date()));
     }
     m_channels.applySchedule(m_lastTick, now);
     m_lastTick = now;

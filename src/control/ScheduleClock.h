@@ -30,7 +30,8 @@ public:
     static constexpr std::chrono::milliseconds kTickInterval {10};
 
 signals:
-    // "HH:mm:ss" on the 24-hour clock and "MM-dd-yyyy", whatever the locale.
+    // "HH:mm:ss" on the 24-hour clock whatever the locale, and the date as
+    // LanguageChoice::dateText() gives it.
     void clockShown(const QString &time, const QString &date);
 
 private:

@@ -1,24 +1,33 @@
 #pragma once
 
+#include "LanguageChoice.h"
+
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // What the program is started with: the command line, and for what it leaves open a settings
 // file, by default relvoog/relvoog.conf in the user's configuration folder. With neither, ports
 // 1 and 2 are the platform's first two serial ports, and nothing is restored.
 class StartOptions
 {
+    Q_DECLARE_TR_FUNCTIONS(StartOptions)
+
 public:
     enum class Action { Run, ShowHelp, ShowVersion, Refuse };
 
     // arguments[0] is the program. What to print for ShowHelp, ShowVersion and Refuse is in
-    // message().
+    // message(), in the language in force; so it is read again once the language is chosen.
     Action parse(const QStringList &arguments, const QStringList &defaultDevices);
 
     // Port 1 first.
     QStringList devices() const { return m_devices; }
     // Resume the channels as they were, and remember every change.
     bool restore() const { return m_restore; }
+    // --language, or the settings file's; none: the system's languages choose.
+    std::optional<LanguageChoice::Language> language() const { return m_language; }
     // Where they are remembered: --state, or the file of port 1's board.
     QString statePath() const { return m_statePath; }
     // --config, or the default one; it need not exist.
@@ -30,6 +39,7 @@ public:
 private:
     QStringList m_devices;
     bool m_restore = false;
+    std::optional<LanguageChoice::Language> m_language;
     QString m_statePath;
     QString m_settingsPath;
     QString m_message;

@@ -126,17 +126,18 @@ DeviceClaim::Result DeviceClaim::claim(const QString &device)
     if (probe != -1)
         ::close(probe);
     if (!known) {
-        m_holder = QStringLiteral("another process");
+        m_holder = tr("teine protsess");
         return Result::Refused;
     }
     // Another path to a device this process has claimed already.
     if (holder.pid == ::getpid())
         return Result::Claimed;
-    m_holder = QStringLiteral("process %1 of user %2").arg(holder.pid).arg(userName(holder.uid));
+    m_holder = tr("protsess %1, kasutaja %2").arg(holder.pid).arg(userName(holder.uid));
     if (mayUse(holder.uid, status))
         return Result::Refused;
     qCWarning(lcRelayBoard).noquote()
-        << device << "is claimed by" << m_holder << "who cannot use it; the claim is ignored";
+        << tr("Seadet %1 hoiab %2, kes ei saa seda ise kasutada; seda ei arvestata.")
+               .arg(device, m_holder);
     return Result::Claimed;
 }
 #endif

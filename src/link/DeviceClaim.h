@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 // Marks a serial device as driven by this process for as long as the object holds it, so that a
@@ -13,6 +14,8 @@
 // anyway; it is named in the refusal.
 class DeviceClaim
 {
+    Q_DECLARE_TR_FUNCTIONS(DeviceClaim)
+
 public:
     DeviceClaim() = default;
     ~DeviceClaim();
@@ -28,7 +31,7 @@ public:
     // Claims the device, letting go of whatever this object held before.
     Result claim(const QString &device);
     void release();
-    // "process 1234 of user alice", after a refused claim.
+    // "process 1234 of user alice", in the language in force, after a refused claim.
     QString holder() const { return m_holder; }
 
 private:

@@ -2,8 +2,9 @@
 
 #include <QString>
 
-// Why a port operation or a relay frame failed: the step that failed, and the system's own
-// words for it ("/dev/ttyUSB0: Permission denied").
+// Why a port operation or a relay frame failed: the step that failed, and a sentence in the
+// language in force that names the device and gives the system's own words for the reason
+// ("/dev/ttyUSB0 cannot be opened: Permission denied.").
 struct LinkError
 {
     enum class Reason {

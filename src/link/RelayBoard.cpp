@@ -157,8 +157,7 @@ RelayBoard::~RelayBoard()
 LinkError RelayBoard::claimRefusal(const DeviceClaim &claim, quint16 portNumber) const
 {
     return {LinkError::Reason::Claimed,
-        QStringLiteral("%1: driven by another copy of Relvoog (%2)")
-            .arg(device(portNumber), claim.holder()),
+        tr("Seadet %1 juhib teine Relvoogi koopia (%2).").arg(device(portNumber), claim.holder()),
         EBUSY};
 }
 
@@ -283,8 +282,8 @@ void RelayBoard::checkAnswer()
     const Request request = m_writer->current;
     lock.unlock();
     report(request,
-        {LinkError::Reason::NoAnswer,
-            QStringLiteral("%1: does not answer").arg(device(request.portNumber)), ETIMEDOUT});
+        {LinkError::Reason::NoAnswer, tr("Seade %1 ei vasta.").arg(device(request.portNumber)),
+            ETIMEDOUT});
 }
 
 void RelayBoard::report(const Request &request, const LinkError &error)
@@ -302,9 +301,9 @@ void RelayBoard::report(const Request &request, const LinkError &error)
         || error.failed() != m_lastError.failed() || error.text != m_lastError.text;
     if (changed && error.failed())
         qCWarning(lcRelayBoard).noquote()
-            << "relay frame failed on port" << request.portNumber << "-" << error.text;
+            << tr("Pordile %1 kirjutamine ebaõnnestus: %2").arg(request.portNumber).arg(error.text);
     else if (changed && m_lastError.failed())
-        qCInfo(lcRelayBoard) << "relay frames reach port" << request.portNumber;
+        qCInfo(lcRelayBoard).noquote() << tr("Port %1 vastab taas.").arg(request.portNumber);
     m_lastPortNumber = request.portNumber;
     m_lastError = error;
     if (changed || request.frame == Frame::AllOff)

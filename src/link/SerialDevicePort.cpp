@@ -16,9 +16,9 @@ QStringList SerialDevicePort::defaultDevices()
     return {QStringLiteral("COM1"), QStringLiteral("COM2")};
 }
 
-bool SerialDevicePort::fail(LinkError::Reason reason, const QString &what)
+bool SerialDevicePort::fail(LinkError::Reason reason, const QString &sentence)
 {
-    m_error = {reason, QStringLiteral("%1: %2").arg(what, m_serial.errorString()), 0};
+    m_error = {reason, sentence.arg(m_serial.portName(), m_serial.errorString()), 0};
     return false;
 }
 
@@ -27,14 +27,17 @@ bool SerialDevicePort::open()
     m_error = {};
     m_lineLevels = {};
     if (portNumber() < 1 || portNumber() > m_devices.size()) {
+        // Port 0 is the dialog's "---": nothing was chosen, so no device can be missing.
         m_error = {LinkError::Reason::OpenFailed,
-            QStringLiteral("port %1 has no device").arg(portNumber()), 0};
+            portNumber() == 0 ? tr("Porti ei ole valitud.")
+                              : tr("Pordil %1 ei ole seadet.").arg(portNumber()),
+            0};
         return false;
     }
     const QString device = m_devices.at(portNumber() - 1);
     m_serial.setPortName(device);
     if (!m_serial.open(QIODevice::WriteOnly)) {
-        fail(LinkError::Reason::OpenFailed, device);
+        fail(LinkError::Reason::OpenFailed, tr("Seadet %1 ei saa avada: %2."));
         m_serial.close();
         return false;
     }
@@ -69,7 +72,8 @@ bool SerialDevicePort::setLine(int line, bool asserted)
         = line == 0 ? m_serial.setDataTerminalReady(asserted) : m_serial.setRequestToSend(asserted);
     if (!set)
         return fail(LinkError::Reason::LineFailed,
-            line == 0 ? QStringLiteral("DTR") : QStringLiteral("RTS"));
+            line == 0 ? tr("Seadme %1 liini DTR ei saa seada: %2.")
+                      : tr("Seadme %1 liini RTS ei saa seada: %2."));
     level = asserted;
     return true;
 }
@@ -78,10 +82,10 @@ bool SerialDevicePort::transmit(const QByteArray &data)
 {
     // Qt keeps written bytes in its own buffer until they are flushed, and close() would drop them.
     if (m_serial.write(data) != data.size() || !m_serial.flush())
-        return fail(LinkError::Reason::TransmitFailed, QStringLiteral("write"));
+        return fail(LinkError::Reason::TransmitFailed, tr("Seadmesse %1 ei saa kirjutada: %2."));
     if (m_serial.bytesToWrite() > 0 && !m_serial.waitForBytesWritten(int(kDrainLimit.count()))) {
         m_serial.clear(QSerialPort::Output);
-        return fail(LinkError::Reason::TransmitFailed, QStringLiteral("write"));
+        return fail(LinkError::Reason::TransmitFailed, tr("Seadmesse %1 ei saa kirjutada: %2."));
     }
     return true;
 }

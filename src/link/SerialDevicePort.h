@@ -2,6 +2,7 @@
 
 #include "Port.h"
 
+#include <QCoreApplication>
 #include <QSerialPort>
 #include <QStringList>
 
@@ -13,6 +14,9 @@
 // list; a number without an entry has no device.
 class SerialDevicePort : public Port
 {
+    // One set of sentences for every serial component, whichever the platform uses.
+    Q_DECLARE_TR_FUNCTIONS(Port)
+
 public:
     explicit SerialDevicePort(const QStringList &devices = defaultDevices());
 
@@ -31,7 +35,8 @@ public:
     static constexpr std::chrono::milliseconds kDrainLimit {5};
 
 private:
-    bool fail(LinkError::Reason reason, const QString &what);
+    // The sentence names the device as %1 and Qt's reason as %2.
+    bool fail(LinkError::Reason reason, const QString &sentence);
     bool setLine(int line, bool asserted);
 
     QStringList m_devices;

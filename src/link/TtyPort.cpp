@@ -41,14 +41,15 @@ QStringList TtyPort::defaultDevices()
     return {QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyS1")};
 }
 
-bool TtyPort::fail(LinkError::Reason reason, const QString &what, int code)
+bool TtyPort::fail(LinkError::Reason reason, const QString &sentence, int code)
 {
-    const QString reasonText = QString::fromLocal8Bit(std::strerror(code));
-    m_error = {reason,
-        what == m_device ? QStringLiteral("%1: %2").arg(what, reasonText)
-                         : QStringLiteral("%1: %2: %3").arg(m_device, what, reasonText),
-        code};
+    m_error = {reason, sentence.arg(m_device, QString::fromLocal8Bit(std::strerror(code))), code};
     return false;
+}
+
+QString TtyPort::openFailure()
+{
+    return tr("Seadet %1 ei saa avada: %2.");
 }
 
 bool TtyPort::open()
@@ -56,8 +57,11 @@ bool TtyPort::open()
     close();
     m_error = {};
     if (portNumber() < 1 || portNumber() > m_devices.size()) {
-        m_error = {LinkError::Reason::OpenFailed,
-            QStringLiteral("port %1 has no device").arg(portNumber()), ENODEV};
+        // Port 0 is the dialog's "---": nothing was chosen, so no device can be missing.
+        m_error = portNumber() == 0
+            ? LinkError {LinkError::Reason::OpenFailed, tr("Porti ei ole valitud."), 0}
+            : LinkError {LinkError::Reason::OpenFailed,
+                tr("Pordil %1 ei ole seadet.").arg(portNumber()), ENODEV};
         return false;
     }
     m_device = m_devices.at(portNumber() - 1);
@@ -71,7 +75,7 @@ bool TtyPort::open()
     }
     if (m_deviceIsConsole) {
         m_error = {LinkError::Reason::ConsoleRefused,
-            QStringLiteral("%1 is a system console, not a relay board").arg(m_device), 0};
+            tr("%1 on süsteemi konsool, mitte releeplaat.").arg(m_device), 0};
         return false;
     }
 
@@ -79,13 +83,13 @@ bool TtyPort::open()
     m_fd = ::open(
         QFile::encodeName(m_device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (m_fd == -1)
-        return fail(LinkError::Reason::OpenFailed, m_device, errno);
+        return fail(LinkError::Reason::OpenFailed, openFailure(), errno);
     // Another program that holds the port exclusively, or locks it as we do, keeps us out, and
     // while a frame is under way we keep it out. Both go with the descriptor.
     if (::flock(m_fd, LOCK_EX | LOCK_NB) == -1 || ::ioctl(m_fd, TIOCEXCL) == -1) {
         const int code = errno == EWOULDBLOCK ? EBUSY : errno;
         close();
-        return fail(LinkError::Reason::OpenFailed, m_device, code);
+        return fail(LinkError::Reason::OpenFailed, openFailure(), code);
     }
     if (!configure()) {
         const LinkError error = m_error;
@@ -102,7 +106,7 @@ bool TtyPort::configure()
     // baud 8N1, raw, no flow control, so that DTR and RTS move only on our requests.
     termios settings {};
     if (::tcgetattr(m_fd, &settings) == -1)
-        return fail(LinkError::Reason::OpenFailed, m_device, errno);
+        return fail(LinkError::Reason::OpenFailed, openFailure(), errno);
     ::cfmakeraw(&settings);
     ::cfsetispeed(&settings, B9600);
     ::cfsetospeed(&settings, B9600);
@@ -110,7 +114,7 @@ bool TtyPort::configure()
     settings.c_cflag |= CS8 | CLOCAL | CREAD;
     settings.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY);
     if (::tcsetattr(m_fd, TCSANOW, &settings) == -1)
-        return fail(LinkError::Reason::OpenFailed, m_device, errno);
+        return fail(LinkError::Reason::OpenFailed, openFailure(), errno);
     return true;
 }
 
@@ -152,8 +156,13 @@ bool TtyPort::setRts(bool asserted)
 
 bool TtyPort::setLine(int line, std::optional<bool> &level, bool asserted)
 {
+    // The sentences are made only on failure: a frame sets the lines many times a second.
+    const auto failure = [line] {
+        return line == TIOCM_DTR ? tr("Seadme %1 liini DTR ei saa seada: %2.")
+                                 : tr("Seadme %1 liini RTS ei saa seada: %2.");
+    };
     if (m_fd == -1)
-        return fail(LinkError::Reason::LineFailed, QStringLiteral("port"), EBADF);
+        return fail(LinkError::Reason::LineFailed, failure(), EBADF);
     // A request for the level a line already has would change nothing on the wire, yet on a USB
     // adapter it still costs a transfer; a frame's DTR request repeats the bit before whenever
     // two neighbouring channels agree. Only levels this opening has set are trusted: those at
@@ -162,18 +171,18 @@ bool TtyPort::setLine(int line, std::optional<bool> &level, bool asserted)
         return true;
     level.reset();
     if (::ioctl(m_fd, asserted ? TIOCMBIS : TIOCMBIC, &line) == -1)
-        return fail(LinkError::Reason::LineFailed,
-            line == TIOCM_DTR ? QStringLiteral("DTR") : QStringLiteral("RTS"), errno);
+        return fail(LinkError::Reason::LineFailed, failure(), errno);
     level = asserted;
     return true;
 }
 
 bool TtyPort::transmit(const QByteArray &data)
 {
+    const auto failure = [] { return tr("Seadmesse %1 ei saa kirjutada: %2."); };
     if (m_fd == -1)
-        return fail(LinkError::Reason::TransmitFailed, QStringLiteral("write"), EBADF);
+        return fail(LinkError::Reason::TransmitFailed, failure(), EBADF);
     if (::write(m_fd, data.constData(), size_t(data.size())) != data.size())
-        return fail(LinkError::Reason::TransmitFailed, QStringLiteral("write"), errno);
+        return fail(LinkError::Reason::TransmitFailed, failure(), errno);
     return waitUntilSent();
 }
 
@@ -189,14 +198,15 @@ bool TtyPort::waitUntilSent()
         if (::ioctl(m_fd, TIOCOUTQ, &pending) == -1) {
             const int code = errno;
             ::tcflush(m_fd, TCOFLUSH);
-            return fail(LinkError::Reason::TransmitFailed, QStringLiteral("TIOCOUTQ"), code);
+            return fail(LinkError::Reason::TransmitFailed,
+                tr("Seadme %1 väljundjärjekorda ei saa lugeda: %2."), code);
         }
         if (pending == 0)
             break;
         if (std::chrono::steady_clock::now() - start > kDrainLimit) {
             ::tcflush(m_fd, TCOFLUSH);
             m_error = {LinkError::Reason::TransmitFailed,
-                QStringLiteral("%1: output did not drain within %2 us")
+                tr("Seadme %1 väljund ei tühjenenud %2 µs jooksul.")
                     .arg(m_device)
                     .arg(kDrainLimit.count()),
                 ETIMEDOUT};

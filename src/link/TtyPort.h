@@ -3,6 +3,7 @@
 #include "Port.h"
 #include "SystemConsoles.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 #include <chrono>
@@ -16,6 +17,9 @@
 // crash.
 class TtyPort : public Port
 {
+    // One set of sentences for every serial component, whichever the platform uses.
+    Q_DECLARE_TR_FUNCTIONS(Port)
+
 public:
     using Consoles = std::function<std::optional<QStringList>()>;
 
@@ -41,7 +45,9 @@ public:
     static constexpr std::chrono::microseconds kDrainLimit = 4 * kCharacterTime;
 
 private:
-    bool fail(LinkError::Reason reason, const QString &what, int code);
+    // The sentence names the device as %1 and the system's reason as %2.
+    bool fail(LinkError::Reason reason, const QString &sentence, int code);
+    static QString openFailure();
     bool configure();
     bool setLine(int line, std::optional<bool> &level, bool asserted);
     bool waitUntilSent();

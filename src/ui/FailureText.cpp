@@ -1,28 +1,34 @@
 #include "FailureText.h"
 
+#include <QCoreApplication>
+
 #include <cerrno>
 
 namespace {
 QString advice(const LinkError &error)
 {
     if (error.reason == LinkError::Reason::ConsoleRefused)
-        return QStringLiteral("See seade on süsteemi konsool; Relvoog seda ei kasuta.");
+        return QCoreApplication::translate(
+            "FailureText", "See seade on süsteemi konsool; Relvoog seda ei kasuta.");
     if (error.reason == LinkError::Reason::Claimed)
-        return QStringLiteral("Seda plaati juhib juba teine Relvoog (aken või teenus).");
+        return QCoreApplication::translate(
+            "FailureText", "Seda plaati juhib juba teine Relvoog (aken või teenus).");
     if (error.reason == LinkError::Reason::NoAnswer)
-        return QStringLiteral("Adapter ei vasta; tõmba see välja ja ühenda uuesti.");
+        return QCoreApplication::translate(
+            "FailureText", "Adapter ei vasta; tõmba see välja ja ühenda uuesti.");
     switch (error.code) {
     case EACCES:
     case EPERM:
-        return QStringLiteral("Kasutaja peab kuuluma seadme grupi (nt dialout) liikmete hulka; "
-                              "pärast lisamist tuleb uuesti sisse logida.");
+        return QCoreApplication::translate("FailureText",
+            "Kasutaja peab kuuluma seadme grupi (nt dialout) liikmete hulka; pärast lisamist "
+            "tuleb uuesti sisse logida.");
     case EBUSY:
-        return QStringLiteral(
-            "Porti hoiab teine programm (Linuxis sageli ModemManager või brltty).");
+        return QCoreApplication::translate(
+            "FailureText", "Porti hoiab teine programm (Linuxis sageli ModemManager või brltty).");
     case ENOENT:
     case ENODEV:
     case ENXIO:
-        return QStringLiteral("Seade ei ole ühendatud.");
+        return QCoreApplication::translate("FailureText", "Seade ei ole ühendatud.");
     default:
         return QString();
     }

@@ -30,14 +30,14 @@ struct PanelRow
 // Row n - 1 is channel n, in frame Frame<n>. The label names and the tab order do not follow the
 // channels: in channel 1 the switch-on picker comes first, in the others the switch-off picker.
 const PanelRow kPanels[] = {
-    {"Label3", "Label4", "Relee 1", {0, 0}, 4, 5},
-    {"Label2", "Label1", "Relee 2", {0, 1320}, 9, 8},
-    {"Label6", "Label5", "Relee3", {0, 2640}, 14, 13},
-    {"Label8", "Label7", "Relee 4", {0, 3960}, 19, 18},
-    {"Label9", "Label10", "Relee 5", {2160, 0}, 24, 23},
-    {"Label11", "Label12", "Relee 6", {2160, 1320}, 29, 28},
-    {"Label13", "Label14", "Relee 7", {2160, 2640}, 34, 33},
-    {"Label15", "Label16", "Relee 8", {2160, 3960}, 39, 38},
+    {"Label3", "Label4", QT_TRANSLATE_NOOP("Kellaajad", "Relee 1"), {0, 0}, 4, 5},
+    {"Label2", "Label1", QT_TRANSLATE_NOOP("Kellaajad", "Relee 2"), {0, 1320}, 9, 8},
+    {"Label6", "Label5", QT_TRANSLATE_NOOP("Kellaajad", "Relee3"), {0, 2640}, 14, 13},
+    {"Label8", "Label7", QT_TRANSLATE_NOOP("Kellaajad", "Relee 4"), {0, 3960}, 19, 18},
+    {"Label9", "Label10", QT_TRANSLATE_NOOP("Kellaajad", "Relee 5"), {2160, 0}, 24, 23},
+    {"Label11", "Label12", QT_TRANSLATE_NOOP("Kellaajad", "Relee 6"), {2160, 1320}, 29, 28},
+    {"Label13", "Label14", QT_TRANSLATE_NOOP("Kellaajad", "Relee 7"), {2160, 2640}, 34, 33},
+    {"Label15", "Label16", QT_TRANSLATE_NOOP("Kellaajad", "Relee 8"), {2160, 3960}, 39, 38},
 };
 
 // The list index of an entry is the port number it stands for; "---" is no port at all.
@@ -55,15 +55,12 @@ QLabel *rowLabel(FormBuilder &form, QWidget *frame, const FormBuilder::Row &row,
 }
 } // namespace
 
-const QString Kellaajad::kActivationFailed
-    = QStringLiteral("Valitud pordi aktiveerimine ei õnnestunud");
-
 Kellaajad::Kellaajad(ScheduleConfirmation &confirmation, QWidget *parent)
     : QDialog(parent)
     , m_confirmation(confirmation)
 {
     setObjectName(QStringLiteral("Kellaajad"));
-    setWindowTitle(QStringLiteral("Relvoog - autoreziimi kellaaegade seadmine"));
+    setWindowTitle(tr("Relvoog - autoreziimi kellaaegade seadmine"));
     setFixedSize(DesignUnits::pixels(kClientArea).size());
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     buildControls();
@@ -91,14 +88,12 @@ void Kellaajad::buildControls()
     for (int channel = 1; channel <= kChannelCount; ++channel) {
         const PanelRow &row = kPanels[channel - 1];
         const QString n = QString::number(channel);
-        auto *frame = form.add<QGroupBox>(this,
-            {QStringLiteral("Frame") + n, {row.twips, QSize(2055, 1335)},
-                QString::fromUtf8(row.caption)});
-        rowLabel(form, frame,
-            {QLatin1String(row.switchOnLabel), {120, 360, 615, 255}, QStringLiteral("Sisse")},
+        auto *frame = form.add<QGroupBox>(
+            this, {QStringLiteral("Frame") + n, {row.twips, QSize(2055, 1335)}, tr(row.caption)});
+        rowLabel(form, frame, {QLatin1String(row.switchOnLabel), {120, 360, 615, 255}, tr("Sisse")},
             kSwitchOnColour);
         rowLabel(form, frame,
-            {QLatin1String(row.switchOffLabel), {120, 840, 495, 255}, QStringLiteral("Välja")},
+            {QLatin1String(row.switchOffLabel), {120, 840, 495, 255}, tr("Välja")},
             kSwitchOffColour);
         m_switchOn[channel] = form.add<TimePicker>(frame,
             {QStringLiteral("Relee%1Sisse").arg(channel), {720, 360, 1215, 375}, {}, {},
@@ -107,27 +102,26 @@ void Kellaajad::buildControls()
             {QStringLiteral("Relee%1Valja").arg(channel), {720, 840, 1215, 375}, {}, {},
                 row.switchOffTab});
         // The row labels say only "Sisse" and "Välja"; the channel is in the frame around them.
-        m_switchOn[channel]->setAccessibleName(QStringLiteral("Relee %1 sisse").arg(channel));
-        m_switchOff[channel]->setAccessibleName(QStringLiteral("Relee %1 välja").arg(channel));
+        m_switchOn[channel]->setAccessibleName(tr("Relee %1 sisse").arg(channel));
+        m_switchOff[channel]->setAccessibleName(tr("Relee %1 välja").arg(channel));
     }
 
     auto *caption = form.add<QLabel>(
-        this, {QStringLiteral("PortLabel"), {4320, 120, 855, 255}, QStringLiteral("Sideport")});
+        this, {QStringLiteral("PortLabel"), {4320, 120, 855, 255}, tr("Sideport")});
     caption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     caption->setFont(DesignUnits::font(QStringLiteral("MS Sans Serif"), true, true));
-    m_portCombo = form.add<QComboBox>(this,
-        {QStringLiteral("PortCombo"), {4320, 480, 855, 315}, {}, QStringLiteral("Sidepordi valik"),
-            43});
+    m_portCombo = form.add<QComboBox>(
+        this, {QStringLiteral("PortCombo"), {4320, 480, 855, 315}, {}, tr("Sidepordi valik"), 43});
     // At its designed width the list fits "Com1" only in a face as narrow as the dialog fonts of
     // its time; a wider default face cut the digit off, and with it the only difference between
     // the two ports.
     m_portCombo->setFont(DesignUnits::font(QStringLiteral("Arial")));
     auto *cancel = form.add<QPushButton>(this,
-        {QStringLiteral("ComCancel"), {4320, 4680, 855, 255}, QStringLiteral("&Ei !!!"),
-            QStringLiteral("Väljumine ilma muutusteta"), 6});
+        {QStringLiteral("ComCancel"), {4320, 4680, 855, 255}, tr("&Ei !!!"),
+            tr("Väljumine ilma muutusteta"), 6});
     auto *ok = form.add<QPushButton>(this,
-        {QStringLiteral("ComOK"), {4320, 5040, 855, 255}, QStringLiteral("&Sobib"),
-            QStringLiteral("Välju ja salvesta muutused"), 3});
+        {QStringLiteral("ComOK"), {4320, 5040, 855, 255}, tr("&Sobib"),
+            tr("Välju ja salvesta muutused"), 3});
     ok->setDefault(true);
     // First in the tab order, so that Enter confirms at once.
     form.chainTabs();
@@ -173,5 +167,6 @@ void Kellaajad::confirmed(const LinkError &error)
         accept();
         return;
     }
-    showCriticalMessage(this, kActivationFailed + QLatin1Char('\n') + failureText(error));
+    showCriticalMessage(this,
+        tr("Valitud pordi aktiveerimine ei õnnestunud") + QLatin1Char('\n') + failureText(error));
 }

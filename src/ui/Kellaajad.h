@@ -20,8 +20,6 @@ public:
     explicit Kellaajad(ScheduleConfirmation &confirmation, QWidget *parent = nullptr);
     ~Kellaajad() override;
 
-    static const QString kActivationFailed;
-
     void done(int result) override;
 
 private:

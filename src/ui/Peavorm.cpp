@@ -42,14 +42,14 @@ struct PanelRow
 
 // Row n - 1 is channel n. The frames' names do not follow the channels; their captions do.
 const PanelRow kPanels[] = {
-    {"Frame2", "Relee 1", {120, 120, 1455, 735}, 5, 4},
-    {"Frame4", "Relee 2", {1800, 120, 1455, 735}, 11, 10},
-    {"Frame7", "Relee 3", {3480, 120, 1455, 735}, 20, 19},
-    {"Frame1", "Relee 4", {120, 840, 1455, 735}, 1, 2},
-    {"Frame5", "Relee 5", {1800, 840, 1455, 735}, 14, 13},
-    {"Frame8", "Relee 6", {3480, 840, 1455, 735}, 23, 22},
-    {"Frame3", "Relee 7", {120, 1680, 1455, 735}, 8, 7},
-    {"Frame6", "Relee 8", {1800, 1680, 1455, 735}, 17, 16},
+    {"Frame2", QT_TRANSLATE_NOOP("Peavorm", "Relee 1"), {120, 120, 1455, 735}, 5, 4},
+    {"Frame4", QT_TRANSLATE_NOOP("Peavorm", "Relee 2"), {1800, 120, 1455, 735}, 11, 10},
+    {"Frame7", QT_TRANSLATE_NOOP("Peavorm", "Relee 3"), {3480, 120, 1455, 735}, 20, 19},
+    {"Frame1", QT_TRANSLATE_NOOP("Peavorm", "Relee 4"), {120, 840, 1455, 735}, 1, 2},
+    {"Frame5", QT_TRANSLATE_NOOP("Peavorm", "Relee 5"), {1800, 840, 1455, 735}, 14, 13},
+    {"Frame8", QT_TRANSLATE_NOOP("Peavorm", "Relee 6"), {3480, 840, 1455, 735}, 23, 22},
+    {"Frame3", QT_TRANSLATE_NOOP("Peavorm", "Relee 7"), {120, 1680, 1455, 735}, 8, 7},
+    {"Frame6", QT_TRANSLATE_NOOP("Peavorm", "Relee 8"), {1800, 1680, 1455, 735}, 17, 16},
 };
 
 QIcon picture(const QString &file, const QString &smallFile = {})
@@ -62,16 +62,21 @@ QIcon picture(const QString &file, const QString &smallFile = {})
 
 QString relayStateText(int channel, bool on)
 {
-    return QStringLiteral("Relee %1: %2")
-        .arg(channel)
-        .arg(on ? QStringLiteral("sees") : QStringLiteral("väljas"));
+    return (on ? Peavorm::tr("Relee %1: sees") : Peavorm::tr("Relee %1: väljas")).arg(channel);
 }
 
 QString autoModeText(int channel, bool automatic)
 {
-    return QStringLiteral("Relee %1: %2")
-        .arg(channel)
-        .arg(automatic ? QStringLiteral("automaatjuhtimine") : QStringLiteral("käsitsijuhtimine"));
+    return (automatic ? Peavorm::tr("Relee %1: automaatjuhtimine")
+                      : Peavorm::tr("Relee %1: käsitsijuhtimine"))
+        .arg(channel);
+}
+
+// Names what the next press does: "S" (sisse) switches on, "V" (välja) switches off.
+QString switchCaption(bool on)
+{
+    //: What the next press does to the output; the button is as wide as two letters.
+    return on ? Peavorm::tr("V") : Peavorm::tr("S");
 }
 
 // The tick repeats a channel's state on every pass through its switching second; assistive
@@ -120,20 +125,20 @@ void Peavorm::buildControls()
     FormBuilder form;
     for (int channel = 1; channel <= kChannelCount; ++channel) {
         const PanelRow &row = kPanels[channel - 1];
-        auto *frame = form.add<QGroupBox>(
-            this, {QLatin1String(row.frame), row.twips, QString::fromUtf8(row.caption)});
+        auto *frame
+            = form.add<QGroupBox>(this, {QLatin1String(row.frame), row.twips, tr(row.caption)});
         const QString n = QString::number(channel);
         ChannelPanel &panel = m_panels[channel];
         panel.switchButton = form.add<QPushButton>(frame,
-            {QStringLiteral("Relee") + n, {120, 240, 375, 375}, QStringLiteral("S"),
-                QStringLiteral("Väljundi sisse/välja lülitamine"), row.switchTab});
+            {QStringLiteral("Relee") + n, {120, 240, 375, 375}, switchCaption(false),
+                tr("Väljundi sisse/välja lülitamine"), row.switchTab});
         panel.autoButton = form.add<QPushButton>(frame,
             {QStringLiteral("Auto") + n, {480, 240, 375, 375}, {},
-                QStringLiteral("Väljundi juhtimine kella järgi"), row.autoTab});
+                tr("Väljundi juhtimine kella järgi"), row.autoTab});
         panel.autoButton->setIcon(picture(QStringLiteral(":/pictures/clock.xpm")));
         // The style's default icon size would shrink the pictures.
         panel.autoButton->setIconSize({24, 22});
-        panel.autoButton->setAccessibleName(QStringLiteral("Relee %1 automaatjuhtimine").arg(n));
+        panel.autoButton->setAccessibleName(tr("Relee %1 automaatjuhtimine").arg(n));
         // The automatic-mode lamps form an array indexed from 0.
         panel.autoLamp = form.add<Lamp>(frame,
             {QStringLiteral("LEDAUTO") + QString::number(channel - 1), {960, 240, 255, 135}});
@@ -147,29 +152,26 @@ void Peavorm::buildControls()
     }
 
     m_comOff = form.add<QPushButton>(this,
-        {QStringLiteral("ComOFF"), {4320, 1800, 615, 615}, {},
-            QStringLiteral("Lülitab kõik releed välja!"), 24});
+        {QStringLiteral("ComOFF"), {4320, 1800, 615, 615}, {}, tr("Lülitab kõik releed välja!"),
+            24});
     m_comOff->setIcon(picture(
         QStringLiteral(":/pictures/stop-32.xpm"), QStringLiteral(":/pictures/stop-16.xpm")));
     m_comOff->setIconSize({32, 32});
-    m_comOff->setAccessibleName(QStringLiteral("Kõik releed välja"));
+    m_comOff->setAccessibleName(tr("Kõik releed välja"));
     m_comLisad = form.add<QPushButton>(this,
-        {QStringLiteral("ComLisad"), {3480, 1800, 735, 255}, QStringLiteral("Seaded"),
-            QStringLiteral("Lülitamise kellaaegade ja pordi seadmine"), 25});
+        {QStringLiteral("ComLisad"), {3480, 1800, 735, 255}, tr("Seaded"),
+            tr("Lülitamise kellaaegade ja pordi seadmine"), 25});
     m_comLopp = form.add<QPushButton>(this,
-        {QStringLiteral("ComLopp"), {3480, 2160, 735, 255}, QStringLiteral("Lõpp"),
-            QStringLiteral("Töö lõpetamine"), 26});
+        {QStringLiteral("ComLopp"), {3480, 2160, 735, 255}, tr("Lõpp"), tr("Töö lõpetamine"), 26});
 
     m_kell = statusLabel(form, this,
         {QStringLiteral("Kell"), {480, 2520, 1455, 255}, QStringLiteral("00:00:00")},
         Qt::AlignHCenter | Qt::AlignTop);
     // Label1's box reaches into Kell's; it comes after Kell so that its own text stays on top.
-    statusLabel(
-        form, this, {QStringLiteral("Label1"), {240, 2520, 495, 255}, QStringLiteral("Täna:")});
+    statusLabel(form, this, {QStringLiteral("Label1"), {240, 2520, 495, 255}, tr("Täna:")});
     m_kuupaev = statusLabel(form, this,
         {QStringLiteral("Kuupaev"), {1800, 2520, 975, 255}, QStringLiteral("00-00-0000")});
-    statusLabel(
-        form, this, {QStringLiteral("Label2"), {3360, 2520, 375, 255}, QStringLiteral("Port:")});
+    statusLabel(form, this, {QStringLiteral("Label2"), {3360, 2520, 375, 255}, tr("Port:")});
     m_portLabel = statusLabel(form, this, {QStringLiteral("PortLabel"), {3840, 2520, 255, 255}});
 
     form.chainTabs();
@@ -206,13 +208,12 @@ void Peavorm::toggleAutoMode(int channel)
     // whatever the slots hold once it has closed.
     showSchedule();
     if (m_channels.toggleAutoMode(channel) == ChannelControl::Outcome::TimesMissing)
-        showCriticalMessage(this, ChannelControl::kRefusal);
+        showCriticalMessage(this, ChannelControl::refusalText());
 }
 
 void Peavorm::showRelayState(int channel, bool on)
 {
-    // The caption names what the next press does: "S" switches on, "V" switches off.
-    m_panels[channel].switchButton->setText(on ? QStringLiteral("V") : QStringLiteral("S"));
+    m_panels[channel].switchButton->setText(switchCaption(on));
     m_panels[channel].stateLamp->setBackColour(on ? kLampOn : kLampOff);
     setSpokenText(m_panels[channel].stateLamp, relayStateText(channel, on));
 }
@@ -236,7 +237,7 @@ void Peavorm::showLinkFailure(const LinkError &error)
 
 void Peavorm::showPortLeft(quint16 port, const LinkError &why)
 {
-    m_portLeft = QStringLiteral("Port %1 jäeti: %2").arg(port).arg(failureText(why));
+    m_portLeft = tr("Port %1 jäeti: %2").arg(port).arg(failureText(why));
     showPortState();
 }
 
@@ -248,8 +249,8 @@ void Peavorm::showStartNote(const QString &note)
 
 void Peavorm::showBrokerState(bool connected, const QString &detail)
 {
-    m_brokerState = connected ? QStringLiteral("MQTT: ühendatud, %1").arg(detail)
-                              : QStringLiteral("MQTT: ühendus puudub: %1").arg(detail);
+    m_brokerState
+        = (connected ? tr("MQTT: ühendatud, %1") : tr("MQTT: ühendus puudub: %1")).arg(detail);
     showPortState();
 }
 

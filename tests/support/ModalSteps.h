@@ -33,7 +33,6 @@ struct ShownMessage
     QString title;
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
 
     // Keeps what the modal window shows and dismisses it, if it is a message box.
     bool answer(QWidget *modal)
@@ -45,7 +44,6 @@ struct ShownMessage
         title = box->windowTitle();
         text = box->text();
         icon = box->icon();
-        buttons = box->standardButtons();
         box->button(QMessageBox::Ok)->click();
         return true;
     }

@@ -56,8 +56,3 @@ bool RecordingPort::transmit(const QByteArray &data)
         boards[m_openPort].receive();
     return true;
 }
-
-int RecordingPort::openCount(quint16 port) const
-{
-    return int(wire.count(QStringLiteral("open%1").arg(port)));
-}

@@ -39,7 +39,6 @@ public:
     QStringList wire;
     std::map<quint16, BoardModel> boards;
 
-    int openCount(quint16 port) const;
     void clearWire() { wire.clear(); }
 
 private:

@@ -1,0 +1,455 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="et">
+<context>
+    <name>ChannelControl</name>
+    <message>
+        <source>Automaatreziimi siirdumiseks peavad sisse- ja väljalülitumisajad olema defineeritud. Jätkan käsitsijuhtimisel!</source>
+        <translation>Automatic mode needs both a switch-on and a switch-off time. Staying in manual mode!</translation>
+    </message>
+    <message>
+        <source>Muutusi ei jäeta meelde: %1.</source>
+        <translation>Changes are not remembered: %1.</translation>
+    </message>
+    <message>
+        <source>Lähen üle pordile %1.</source>
+        <translation>Moving to port %1.</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceClaim</name>
+    <message>
+        <source>teine protsess</source>
+        <translation>another process</translation>
+    </message>
+    <message>
+        <source>protsess %1, kasutaja %2</source>
+        <translation>process %1 of user %2</translation>
+    </message>
+    <message>
+        <source>Seadet %1 hoiab %2, kes ei saa seda ise kasutada; seda ei arvestata.</source>
+        <translation>%1 is claimed by %2, who cannot use it; the claim is ignored.</translation>
+    </message>
+</context>
+<context>
+    <name>FailureText</name>
+    <message>
+        <source>See seade on süsteemi konsool; Relvoog seda ei kasuta.</source>
+        <translation>This device is a system console; Relvoog does not use it.</translation>
+    </message>
+    <message>
+        <source>Kasutaja peab kuuluma seadme grupi (nt dialout) liikmete hulka; pärast lisamist tuleb uuesti sisse logida.</source>
+        <translation>The user must be a member of the device&apos;s group (such as dialout), and log in again after being added.</translation>
+    </message>
+    <message>
+        <source>Porti hoiab teine programm (Linuxis sageli ModemManager või brltty).</source>
+        <translation>Another program holds the port (on Linux often ModemManager or brltty).</translation>
+    </message>
+    <message>
+        <source>Seade ei ole ühendatud.</source>
+        <translation>The device is not connected.</translation>
+    </message>
+    <message>
+        <source>Seda plaati juhib juba teine Relvoog (aken või teenus).</source>
+        <translation>Another Relvoog (a window or the service) drives this board already.</translation>
+    </message>
+    <message>
+        <source>Adapter ei vasta; tõmba see välja ja ühenda uuesti.</source>
+        <translation>The adapter does not answer; unplug it and plug it in again.</translation>
+    </message>
+</context>
+<context>
+    <name>HomeAssistantDiscovery</name>
+    <message>
+        <source>Relee %1</source>
+        <translation>Relay %1</translation>
+    </message>
+    <message>
+        <source>Relee %1 automaatjuhtimine</source>
+        <translation>Relay %1 automatic mode</translation>
+    </message>
+    <message>
+        <source>Relee %1 sisse</source>
+        <translation>Relay %1 switch-on time</translation>
+    </message>
+    <message>
+        <source>Relee %1 välja</source>
+        <translation>Relay %1 switch-off time</translation>
+    </message>
+    <message>
+        <source>Kõik releed välja</source>
+        <translation>All relays off</translation>
+    </message>
+    <message>
+        <source>Ühendus</source>
+        <translation>Connection</translation>
+    </message>
+</context>
+<context>
+    <name>Kellaajad</name>
+    <message>
+        <source>Relee 1</source>
+        <translation>Relay 1</translation>
+    </message>
+    <message>
+        <source>Relee 2</source>
+        <translation>Relay 2</translation>
+    </message>
+    <message>
+        <source>Relee3</source>
+        <translation>Relay 3</translation>
+    </message>
+    <message>
+        <source>Relee 4</source>
+        <translation>Relay 4</translation>
+    </message>
+    <message>
+        <source>Relee 5</source>
+        <translation>Relay 5</translation>
+    </message>
+    <message>
+        <source>Relee 6</source>
+        <translation>Relay 6</translation>
+    </message>
+    <message>
+        <source>Relee 7</source>
+        <translation>Relay 7</translation>
+    </message>
+    <message>
+        <source>Relee 8</source>
+        <translation>Relay 8</translation>
+    </message>
+    <message>
+        <source>Relvoog - autoreziimi kellaaegade seadmine</source>
+        <translation>Relvoog - times for automatic mode</translation>
+    </message>
+    <message>
+        <source>Sisse</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>Välja</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>Relee %1 sisse</source>
+        <translation>Relay %1 switch-on time</translation>
+    </message>
+    <message>
+        <source>Relee %1 välja</source>
+        <translation>Relay %1 switch-off time</translation>
+    </message>
+    <message>
+        <source>Sideport</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>Sidepordi valik</source>
+        <translation>Choice of serial port</translation>
+    </message>
+    <message>
+        <source>&amp;Ei !!!</source>
+        <translation>&amp;Cancel</translation>
+    </message>
+    <message>
+        <source>Väljumine ilma muutusteta</source>
+        <translation>Leave without changes</translation>
+    </message>
+    <message>
+        <source>&amp;Sobib</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>Välju ja salvesta muutused</source>
+        <translation>Leave and keep the changes</translation>
+    </message>
+    <message>
+        <source>Valitud pordi aktiveerimine ei õnnestunud</source>
+        <translation>The chosen port could not be put to use.</translation>
+    </message>
+</context>
+<context>
+    <name>LanguageChoice</name>
+    <message>
+        <source>et</source>
+        <extracomment>The language of this translation: en for English.</extracomment>
+        <translation>en</translation>
+    </message>
+</context>
+<context>
+    <name>Peavorm</name>
+    <message>
+        <source>Relee 1</source>
+        <translation>Relay 1</translation>
+    </message>
+    <message>
+        <source>Relee 2</source>
+        <translation>Relay 2</translation>
+    </message>
+    <message>
+        <source>Relee 3</source>
+        <translation>Relay 3</translation>
+    </message>
+    <message>
+        <source>Relee 4</source>
+        <translation>Relay 4</translation>
+    </message>
+    <message>
+        <source>Relee 5</source>
+        <translation>Relay 5</translation>
+    </message>
+    <message>
+        <source>Relee 6</source>
+        <translation>Relay 6</translation>
+    </message>
+    <message>
+        <source>Relee 7</source>
+        <translation>Relay 7</translation>
+    </message>
+    <message>
+        <source>Relee 8</source>
+        <translation>Relay 8</translation>
+    </message>
+    <message>
+        <source>Relee %1: sees</source>
+        <translation>Relay %1: on</translation>
+    </message>
+    <message>
+        <source>Relee %1: väljas</source>
+        <translation>Relay %1: off</translation>
+    </message>
+    <message>
+        <source>Relee %1: automaatjuhtimine</source>
+        <translation>Relay %1: automatic</translation>
+    </message>
+    <message>
+        <source>Relee %1: käsitsijuhtimine</source>
+        <translation>Relay %1: manual</translation>
+    </message>
+    <message>
+        <source>V</source>
+        <extracomment>What the next press does to the output; the button is as wide as two letters.</extracomment>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>S</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>Väljundi sisse/välja lülitamine</source>
+        <translation>Switches the output on or off</translation>
+    </message>
+    <message>
+        <source>Väljundi juhtimine kella järgi</source>
+        <translation>Switches the output by the clock</translation>
+    </message>
+    <message>
+        <source>Relee %1 automaatjuhtimine</source>
+        <translation>Relay %1 automatic mode</translation>
+    </message>
+    <message>
+        <source>Lülitab kõik releed välja!</source>
+        <translation>Switches every relay off!</translation>
+    </message>
+    <message>
+        <source>Kõik releed välja</source>
+        <translation>All relays off</translation>
+    </message>
+    <message>
+        <source>Seaded</source>
+        <translation>Setup</translation>
+    </message>
+    <message>
+        <source>Lülitamise kellaaegade ja pordi seadmine</source>
+        <translation>Sets the switching times and the port</translation>
+    </message>
+    <message>
+        <source>Lõpp</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>Töö lõpetamine</source>
+        <translation>Ends the program</translation>
+    </message>
+    <message>
+        <source>Täna:</source>
+        <translation>Now:</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>Port %1 jäeti: %2</source>
+        <translation>Moved away from port %1: %2</translation>
+    </message>
+    <message>
+        <source>MQTT: ühendatud, %1</source>
+        <translation>MQTT: connected, %1</translation>
+    </message>
+    <message>
+        <source>MQTT: ühendus puudub: %1</source>
+        <translation>MQTT: not connected: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Port</name>
+    <message>
+        <source>Porti ei ole valitud.</source>
+        <translation>No port was chosen.</translation>
+    </message>
+    <message>
+        <source>Pordil %1 ei ole seadet.</source>
+        <translation>Port %1 has no device.</translation>
+    </message>
+    <message>
+        <source>Seadet %1 ei saa avada: %2.</source>
+        <translation>%1 cannot be opened: %2.</translation>
+    </message>
+    <message>
+        <source>Seadme %1 liini DTR ei saa seada: %2.</source>
+        <translation>The DTR line of %1 cannot be set: %2.</translation>
+    </message>
+    <message>
+        <source>Seadme %1 liini RTS ei saa seada: %2.</source>
+        <translation>The RTS line of %1 cannot be set: %2.</translation>
+    </message>
+    <message>
+        <source>Seadmesse %1 ei saa kirjutada: %2.</source>
+        <translation>%1 cannot be written to: %2.</translation>
+    </message>
+    <message>
+        <source>%1 on süsteemi konsool, mitte releeplaat.</source>
+        <translation>%1 is a system console, not a relay board.</translation>
+    </message>
+    <message>
+        <source>Seadme %1 väljundjärjekorda ei saa lugeda: %2.</source>
+        <translation>The output queue of %1 cannot be read: %2.</translation>
+    </message>
+    <message>
+        <source>Seadme %1 väljund ei tühjenenud %2 µs jooksul.</source>
+        <translation>The output of %1 did not drain within %2 µs.</translation>
+    </message>
+</context>
+<context>
+    <name>RelayBoard</name>
+    <message>
+        <source>Seadet %1 juhib teine Relvoogi koopia (%2).</source>
+        <translation>%1 is driven by another copy of Relvoog (%2).</translation>
+    </message>
+    <message>
+        <source>Seade %1 ei vasta.</source>
+        <translation>%1 does not answer.</translation>
+    </message>
+    <message>
+        <source>Pordile %1 kirjutamine ebaõnnestus: %2</source>
+        <translation>Writing to port %1 failed: %2</translation>
+    </message>
+    <message>
+        <source>Port %1 vastab taas.</source>
+        <translation>Port %1 answers again.</translation>
+    </message>
+</context>
+<context>
+    <name>RememberedState</name>
+    <message>
+        <source>faili %1 ei saa lugeda</source>
+        <translation>%1 cannot be read</translation>
+    </message>
+    <message>
+        <source>fail %1 on rikutud</source>
+        <translation>%1 is damaged</translation>
+    </message>
+    <message>
+        <source>faili %1 ei saa kirjutada</source>
+        <translation>%1 cannot be written</translation>
+    </message>
+    <message>
+        <source>%1; see on alles nimega %2</source>
+        <translation>%1; it is kept as %2</translation>
+    </message>
+    <message>
+        <source>%1 ja seda ei saa hoida nimega %2; see jäetakse, nagu on, ja midagi ei jäeta meelde</source>
+        <translation>%1, and cannot be kept as %2; it is left as it is, and nothing is remembered</translation>
+    </message>
+</context>
+<context>
+    <name>StartOptions</name>
+    <message>
+        <source>Lülitab jadapordiga ühendatud releeplaadi kaheksat väljundit.</source>
+        <translation>Switches the eight outputs of a relay board on a serial port.</translation>
+    </message>
+    <message>
+        <source>Pordi 1 seade (vaikimisi %1).</source>
+        <translation>The device of port 1 (default %1).</translation>
+    </message>
+    <message>
+        <source>seade</source>
+        <translation>device</translation>
+    </message>
+    <message>
+        <source>Pordi 2 seade (vaikimisi %1).</source>
+        <translation>The device of port 2 (default %1).</translation>
+    </message>
+    <message>
+        <source>Jätkab eelmise töö lülitusaegade, režiimide, olekute ja pordiga ning jätab meelde iga muutuse.</source>
+        <translation>Resume the switching times, modes, states and port of the last run, and remember every change.</translation>
+    </message>
+    <message>
+        <source>Programmi keel: et (eesti) või en (inglise); vaikimisi süsteemi keel.</source>
+        <translation>The language: et (Estonian) or en (English); by default the system&apos;s.</translation>
+    </message>
+    <message>
+        <source>keel</source>
+        <translation>language</translation>
+    </message>
+    <message>
+        <source>Ootamatu argument &apos;%1&apos;.</source>
+        <translation>Unexpected argument &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>Keel peab olema et või en, mitte &apos;%1&apos;.</source>
+        <translation>The language must be et or en, not &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>Failis %1 on keel &apos;%2&apos;, mis ei ole et ega en; keel on süsteemi oma.</source>
+        <translation>%1 names the language &apos;%2&apos;, which is neither et nor en; the system&apos;s language is used.</translation>
+    </message>
+    <message>
+        <source>Faili %1 ei saa lugeda; see jäetakse kõrvale.</source>
+        <translation>%1 cannot be read; it is left aside.</translation>
+    </message>
+    <message>
+        <source>Näitab seda abiteksti.</source>
+        <translation>Displays this help.</translation>
+    </message>
+    <message>
+        <source>Seadete fail (vaikimisi %1).</source>
+        <translation>The settings file (default %1).</translation>
+    </message>
+    <message>
+        <source>fail</source>
+        <translation>file</translation>
+    </message>
+    <message>
+        <source>SEADE</source>
+        <extracomment>Stands for a device&apos;s name in a file name.</extracomment>
+        <translation>DEVICE</translation>
+    </message>
+    <message>
+        <source>Fail, mida --restore loeb ja kirjutab (vaikimisi %1, kus %2 on pordi 1 seade ilma /dev/ alguseta).</source>
+        <translation>The file that --restore reads and writes (default %1, %2 being port 1&apos;s device without /dev/).</translation>
+    </message>
+    <message>
+        <source>Seadete faili %1 ei ole olemas.</source>
+        <translation>The settings file %1 does not exist.</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Eelmist seisu ei taastatud: %1.</source>
+        <translation>Nothing was restored: %1.</translation>
+    </message>
+</context>
+</TS>
