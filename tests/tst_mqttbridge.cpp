@@ -116,11 +116,11 @@ void tst_MqttBridge::settings_data()
     QTest::newRow("TLS") << QByteArray("host=b\ntls=true ; a comment") << 8883 << QString();
     QTest::newRow("password") << QByteArray("host=b\npassword_file=password") << 1883 << QString();
     QTest::newRow("no password file")
-        << QByteArray("host=b\npassword_file=nowhere") << 0 << text("password file");
+        << QByteArray("host=b\npassword_file=nowhere") << 0 << text("paroolifail");
     QTest::newRow("tls=yes") << QByteArray("host=b\ntls=yes") << 0 << text("tls");
     for (const char *root : {"a/+", "a/#", "a//b", "$SYS"})
         QTest::addRow("topic %s", root)
-            << QByteArray("host=b\ntopic=") + root << 0 << text("cannot be a topic root");
+            << QByteArray("host=b\ntopic=") + root << 0 << text("ei sobi teemade juureks");
 }
 
 void tst_MqttBridge::settings()
@@ -246,20 +246,20 @@ void tst_MqttBridge::commands_data()
                       "00:00:00;5/mode/set auto")
         << 0 << QByteArray("5/on_time ") << ChannelControl::refusalText();
     QTest::newRow("kept by the broker")
-        << QByteArray("kept:3/set ON") << 0 << QByteArray("3/state OFF") << text("retained");
+        << QByteArray("kept:3/set ON") << 0 << QByteArray("3/state OFF") << text("retain");
     // As a stale command is cleared; for a time, an empty payload would clear it too.
     QTest::newRow("retained while connected")
         << QByteArray("3/on_time/set 07:00:00;retained:3/on_time/set ") << 0
-        << QByteArray("3/on_time 07:00:00") << text("retained");
+        << QByteArray("3/on_time 07:00:00") << text("retain");
     QTest::newRow("65 bytes") << "3/set " + QByteArray(65, 'O') << 0 << QByteArray("3/state OFF")
-                              << text("65 bytes");
+                              << text("65-baidist");
     QTest::newRow("lower case") << QByteArray("3/set on") << 0 << QByteArray("3/state OFF")
-                                << text("\"on\" is not");
+                                << text("\"on\" ei ole");
     QTest::newRow("not UTF-8") << QByteArray("3/set \xff\xfe") << 0 << QByteArray("3/state OFF")
                                << text("\"\\xff\\xfe\"");
     for (const char *channel : {"0", "9", "03", "x"})
-        QTest::addRow("channel %s", channel) << QByteArray(channel) + "/set ON" << 0
-                                             << QByteArray("3/state OFF") << text("no channel");
+        QTest::addRow("channel %s", channel)
+            << QByteArray(channel) + "/set ON" << 0 << QByteArray("3/state OFF") << text("kanalit");
     for (const char *time : {"24:00:00", "07:30", "7:30:00", "07:30:00 "})
         QTest::addRow("time \"%s\"", time) << "3/on_time/set " + QByteArray(time) << 0
                                            << QByteArray("3/on_time ") << text("HH:MM:SS");
@@ -371,10 +371,10 @@ void tst_MqttBridge::access_data()
                                     << true << text("authorized");
     QTest::newRow("another CA") << text("localhost") << text("other-ca.crt") << password << true
                                 << text("certificate verify failed");
-    QTest::newRow("host not in the certificate") << text("127.0.0.1") << text("ca.crt") << password
-                                                 << true << text("not issued for 127.0.0.1");
+    QTest::newRow("host not in the certificate")
+        << text("127.0.0.1") << text("ca.crt") << password << true << text("nimele 127.0.0.1");
     QTest::newRow("broker down") << text("localhost") << text("ca.crt") << password << false
-                                 << text("refused");
+                                 << text("keeldus");
 }
 
 void tst_MqttBridge::access()

@@ -43,7 +43,8 @@ struct BrokerClient::Callbacks
         }
         client->m_connected = true;
         client->m_retryDelay = client->m_firstRetry;
-        qCInfo(lcMqtt).noquote() << "connected to the MQTT broker" << client->m_settings.broker();
+        qCInfo(lcMqtt).noquote()
+            << tr("Ühendus MQTT-vahendajaga %1 on loodud.").arg(client->m_settings.broker());
         client->m_loggedFailure.clear();
         emit client->connected();
     }
@@ -72,12 +73,14 @@ struct BrokerClient::Callbacks
         auto *client = static_cast<BrokerClient *>(data);
         client->m_refusal = QString::fromUtf8(text);
         if (client->m_refusal.contains(QLatin1String("certificate verify failed")))
-            client->m_refusal += QStringLiteral(": the broker's certificate is not signed by %1, "
-                                                "or not issued for %2")
-                                     .arg(client->m_settings.caFile.isEmpty()
-                                             ? QStringLiteral("a CA of the system")
-                                             : client->m_settings.caFile,
-                                         client->m_settings.host);
+            client->m_refusal += client->m_settings.caFile.isEmpty()
+                ? tr(": vahendaja sertifikaat pole süsteemi usaldatud CA allkirjastatud või pole "
+                     "välja antud nimele %1")
+                      .arg(client->m_settings.host)
+                : tr(
+                    ": vahendaja sertifikaat pole allkirjastatud failis %1 oleva CA poolt või pole "
+                    "välja antud nimele %2")
+                      .arg(client->m_settings.caFile, client->m_settings.host);
     }
 };
 
@@ -132,8 +135,8 @@ void BrokerClient::start()
         if (result != MOSQ_ERR_SUCCESS) {
             m_finished = true;
             const QString why
-                = QStringLiteral("no TLS with %1: %2").arg(m_settings.caFile, failureText(result));
-            qCWarning(lcMqtt).noquote() << "MQTT stays off:" << why;
+                = tr("TLS ei tööta failiga %1: %2").arg(m_settings.caFile, failureText(result));
+            qCWarning(lcMqtt).noquote() << tr("MQTT jääb välja: %1.").arg(why);
             emit disconnected(why);
             return;
         }
@@ -195,7 +198,7 @@ QString BrokerClient::socketFailure() const
         return qt_error_string(error);
     char byte;
     if (recv(socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0)
-        return QStringLiteral("the connection was refused or closed before the TLS handshake");
+        return tr("vahendaja keeldus ühendusest või sulges selle enne TLS-i kokkulepet");
     return {};
 }
 
@@ -234,11 +237,11 @@ void BrokerClient::lost(const QString &why)
     if (wasConnected || why != m_loggedFailure) {
         if (wasConnected)
             qCWarning(lcMqtt).noquote()
-                << QStringLiteral("lost the MQTT broker %1: %2").arg(m_settings.broker(), why);
+                << tr("Ühendus MQTT-vahendajaga %1 katkes: %2.").arg(m_settings.broker(), why);
         else
             qCWarning(lcMqtt).noquote()
-                << QStringLiteral("cannot connect to the MQTT broker %1: %2 (trying again, at "
-                                  "least every %3 s)")
+                << tr("MQTT-vahendajaga %1 ei saa ühendust: %2 (proovin uuesti, hiljemalt %3 s "
+                      "pärast).")
                        .arg(m_settings.broker(), why)
                        .arg(kLongestRetry.count() / 1000);
         m_loggedFailure = why;
@@ -287,7 +290,7 @@ void BrokerClient::requested(const QString &topic, int result)
     // A broken connection shows on the socket, which is then read.
     if (result != MOSQ_ERR_SUCCESS && !isConnectionFailure(result))
         qCWarning(lcMqtt).noquote()
-            << QStringLiteral("refused by the MQTT library: %1: %2")
+            << tr("MQTT teek ei võtnud vastu: %1: %2.")
                    .arg(topic, QString::fromUtf8(mosquitto_strerror(result)));
     serviced(MOSQ_ERR_SUCCESS);
 }

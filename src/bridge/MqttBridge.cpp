@@ -81,8 +81,8 @@ MqttBridge::~MqttBridge()
         return;
     }
     // The thread and its client are left to the end of the process.
-    qCWarning(lcBridge).noquote() << "the MQTT connection to" << m_settings.broker()
-                                  << "did not end in time";
+    qCWarning(lcBridge).noquote()
+        << tr("MQTT-ühendus vahendajaga %1 ei lõppenud õigel ajal.").arg(m_settings.broker());
 }
 
 QString MqttBridge::topic(const QString &suffix) const
@@ -193,10 +193,10 @@ QString MqttBridge::carryOut(const QString &topic, const QByteArray &payload, bo
 {
     // A command the broker kept would otherwise be carried out again at every connection.
     if (retained)
-        return QStringLiteral("a retained command is ignored; send commands without retain, and "
-                              "clear this one with an empty retained message");
+        return tr("säilitatud (retain) käsku ei täideta; saada käske ilma retain-liputa ja "
+                  "kustuta see tühja säilitatud sõnumiga");
     if (payload.size() > kLongestCommand)
-        return QStringLiteral("a command of %1 bytes is ignored; the longest is %2")
+        return tr("%1-baidist käsku ei täideta; pikim käsk on %2 baiti")
             .arg(payload.size())
             .arg(kLongestCommand);
     const QStringList levels = topic.mid(m_settings.topic.size() + 1).split(QLatin1Char('/'));
@@ -208,14 +208,10 @@ QString MqttBridge::carryOut(const QString &topic, const QByteArray &payload, bo
     const int channel = levels.value(1).toInt(&isNumber);
     if (!isNumber || channel < 1 || channel > kChannelCount
         || levels.value(1) != QString::number(channel))
-        return QStringLiteral("there is no channel %1; the channels are 1 to %2")
+        return tr("kanalit %1 ei ole; kanalid on 1 kuni %2")
             .arg(shown(levels.value(1).toUtf8()))
             .arg(kChannelCount);
     const QString what = levels.size() == 3 ? QString() : levels.value(2);
-    const auto unknown = [&payload](const char *expected) {
-        return QStringLiteral("%1 is not a command here; it takes %2")
-            .arg(shown(payload), QLatin1String(expected));
-    };
 
     if (what.isEmpty()) {
         if (payload == "ON" || payload == "OFF")
@@ -223,12 +219,12 @@ QString MqttBridge::carryOut(const QString &topic, const QByteArray &payload, bo
         else if (payload == "TOGGLE")
             m_channels.manualSwitch(channel);
         else
-            return unknown("ON, OFF or TOGGLE");
+            return tr("%1 ei ole siin käsk; käsud on ON, OFF ja TOGGLE").arg(shown(payload));
         return {};
     }
     if (what == QLatin1String("mode")) {
         if (payload != "auto" && payload != "manual")
-            return unknown("auto or manual");
+            return tr("%1 ei ole siin käsk; käsud on auto ja manual").arg(shown(payload));
         if (m_channels.setAutomatic(channel, payload == "auto")
             == ChannelControl::Outcome::TimesMissing)
             return ChannelControl::refusalText();
@@ -238,7 +234,8 @@ QString MqttBridge::carryOut(const QString &topic, const QByteArray &payload, bo
         QStringLiteral("^([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]$"));
     const QString text = QString::fromLatin1(payload);
     if (!payload.isEmpty() && !clock.match(text).hasMatch())
-        return unknown("HH:MM:SS, or nothing for no time");
+        return tr("%1 ei ole kellaaeg; aeg on HH:MM:SS, tühi tähendab, et aega pole")
+            .arg(shown(payload));
     const QTime time = QTime::fromString(text, QStringLiteral("HH:mm:ss"));
     const Module1 &store = m_channels.store();
     if (what == QLatin1String("on_time"))

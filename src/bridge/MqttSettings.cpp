@@ -31,7 +31,7 @@ bool readFlag(const QSettings &settings, const QString &key, bool *flag, QString
     else if (text == QLatin1String("false") || text == QLatin1String("0"))
         *flag = false;
     else
-        *problem = QStringLiteral("%1 is \"%2\"; it takes true or false").arg(key, text);
+        *problem = MqttSettings::tr("%1 on \"%2\"; lubatud on true ja false").arg(key, text);
     return problem->isEmpty();
 }
 } // namespace
@@ -63,7 +63,7 @@ MqttSettings MqttSettings::read(const QString &settingsPath)
         return mqtt;
 
     const auto refuse = [&mqtt](const QString &why) {
-        mqtt.problem = QStringLiteral("MQTT stays off: %1").arg(why);
+        mqtt.problem = tr("MQTT jääb välja: %1.").arg(why);
         return mqtt;
     };
     QString problem;
@@ -75,8 +75,8 @@ MqttSettings MqttSettings::read(const QString &settingsPath)
         bool ok = false;
         const uint port = settings.value(QStringLiteral("port")).toString().toUInt(&ok);
         if (!ok || port == 0 || port > 65535)
-            return refuse(QStringLiteral("port is \"%1\"")
-                              .arg(settings.value(QStringLiteral("port")).toString()));
+            return refuse(
+                tr("port on \"%1\"").arg(settings.value(QStringLiteral("port")).toString()));
         mqtt.port = quint16(port);
     }
     mqtt.username = settings.value(QStringLiteral("username")).toString();
@@ -87,8 +87,7 @@ MqttSettings MqttSettings::read(const QString &settingsPath)
     if (!passwordFile.isEmpty()) {
         QFile file(folder.absoluteFilePath(passwordFile));
         if (!file.open(QIODevice::ReadOnly))
-            return refuse(QStringLiteral("the password file %1: %2")
-                              .arg(file.fileName(), file.errorString()));
+            return refuse(tr("paroolifail %1: %2").arg(file.fileName(), file.errorString()));
         mqtt.password = file.readAll();
         while (mqtt.password.endsWith('\n') || mqtt.password.endsWith('\r'))
             mqtt.password.chop(1);
@@ -98,8 +97,7 @@ MqttSettings MqttSettings::read(const QString &settingsPath)
         mqtt.caFile = folder.absoluteFilePath(caFile);
         QFile file(mqtt.caFile);
         if (!file.open(QIODevice::ReadOnly))
-            return refuse(
-                QStringLiteral("the CA file %1: %2").arg(mqtt.caFile, file.errorString()));
+            return refuse(tr("CA fail %1: %2").arg(mqtt.caFile, file.errorString()));
     }
 
     mqtt.topic = settings.value(QStringLiteral("topic"), mqtt.topic).toString();
@@ -107,8 +105,8 @@ MqttSettings MqttSettings::read(const QString &settingsPath)
         = settings.value(QStringLiteral("discovery_prefix"), mqtt.discoveryPrefix).toString();
     for (const QString &root : {mqtt.topic, mqtt.discoveryPrefix})
         if (!isTopicRoot(root))
-            return refuse(QStringLiteral("\"%1\" cannot be a topic root: no + or #, no empty "
-                                         "level, no $ at the start")
+            return refuse(tr("\"%1\" ei sobi teemade juureks: + ja # pole lubatud, ükski tase ei "
+                             "tohi olla tühi ega $-ga algav")
                               .arg(root));
     return mqtt;
 }

@@ -1,12 +1,16 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 
 // The [mqtt] section of the settings file: the broker, how to log in to it, and the root of the
 // program's topics. Without a host, or with a setting that cannot be used, the bridge stays off.
 struct MqttSettings
 {
+    Q_DECLARE_TR_FUNCTIONS(MqttSettings)
+
+public:
     QString host;
     quint16 port = 1883;
     QString username;
