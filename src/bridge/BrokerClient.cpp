@@ -21,7 +21,7 @@ constexpr std::chrono::seconds kKeepAliveCheck {1};
 // reconnection, what it had not seen acknowledged, and that could come after the fresh state
 // published for the new connection. Everything is published anew at each connection anyway.
 constexpr int kPublishQos = 0;
-// The will and the commands are kept by the broker until they are delivered.
+// The will and the commands are acknowledged on their way.
 constexpr int kQos = 1;
 
 bool isConnectionFailure(int result)
@@ -42,6 +42,7 @@ struct BrokerClient::Callbacks
             return;
         }
         client->m_connected = true;
+        client->m_refusal.clear();
         client->m_retryDelay = client->m_firstRetry;
         qCInfo(lcMqtt).noquote()
             << tr("Ühendus MQTT-vahendajaga %1 on loodud.").arg(client->m_settings.broker());
