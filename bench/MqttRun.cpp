@@ -6,6 +6,7 @@
 #include "PseudoTerminal.h"
 #include "Spread.h"
 #include "TraceLog.h"
+#include "UnclaimedPseudoTerminal.h"
 #include "VirtualBoard.h"
 
 #include <QDir>
@@ -14,7 +15,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <array>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -49,8 +49,8 @@ public:
         m_process.setProcessEnvironment(environment);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral(RELVOOG_PROGRAM),
-            {QStringLiteral("--port1"), m_ports[0].slave(), QStringLiteral("--port2"),
-                m_ports[1].slave(), QStringLiteral("--config"), settings.fileName(),
+            {QStringLiteral("--port1"), m_ports[0]->slave(), QStringLiteral("--port2"),
+                m_ports[1]->slave(), QStringLiteral("--config"), settings.fileName(),
                 QStringLiteral("--state"), m_folder.filePath(QStringLiteral("state.conf"))});
         m_process.waitForStarted();
     }
@@ -58,13 +58,13 @@ public:
 
     QString root() const { return m_root; }
     QString tracePath() const { return m_folder.filePath(QStringLiteral("board.trace")); }
-    QString device() const { return m_ports[0].slave(); }
+    QString device() const { return m_ports[0]->slave(); }
 
     // Frames would fill the lines if the masters were not read.
     void drain()
     {
-        for (PseudoTerminal &port : m_ports)
-            port.received();
+        for (auto &port : m_ports)
+            port->received();
     }
     void stop()
     {
@@ -75,14 +75,18 @@ public:
             m_process.kill();
         m_process.waitForFinished();
     }
-    // On the CPU so far, all threads (the scheduler's nanoseconds, finer than clock ticks).
-    qint64 cpuNs() const
+    // On the CPU so far, all threads or the one of the given name (the scheduler's nanoseconds,
+    // finer than clock ticks).
+    qint64 cpuNs(const QByteArray &thread = {}) const
     {
         qint64 sum = 0;
-        const QString tasks = QStringLiteral("/proc/%1/task").arg(m_process.processId());
+        const QString tasks = QStringLiteral("/proc/%1/task/").arg(m_process.processId());
         for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            QFile schedstat(tasks + QLatin1Char('/') + task + QStringLiteral("/schedstat"));
-            if (schedstat.open(QIODevice::ReadOnly))
+            QFile comm(tasks + task + QStringLiteral("/comm"));
+            QFile schedstat(tasks + task + QStringLiteral("/schedstat"));
+            if ((thread.isEmpty()
+                    || (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == thread))
+                && schedstat.open(QIODevice::ReadOnly))
                 sum += schedstat.readAll().split(' ').value(0).toLongLong();
         }
         return sum;
@@ -91,7 +95,7 @@ public:
 private:
     QString m_root;
     QTemporaryDir m_folder;
-    std::array<PseudoTerminal, 2> m_ports;
+    std::vector<std::unique_ptr<PseudoTerminal>> m_ports = unclaimedPseudoTerminals(2);
     QProcess m_process;
 };
 
@@ -234,6 +238,7 @@ bool idle(quint16 port, MqttRun::Figures &figures)
     pause(programs, 2000000000);
     const qint64 fromNs = monotonicNs();
     const qint64 mqttFrom = programs[0]->cpuNs();
+    const qint64 threadFrom = programs[0]->cpuNs("mqtt");
     const qint64 plainFrom = programs[1]->cpuNs();
     pause(programs, qint64(MqttRun::kIdleSeconds) * 1000000000);
     const double wall = double(monotonicNs() - fromNs);
@@ -241,6 +246,8 @@ bool idle(quint16 port, MqttRun::Figures &figures)
         100 * double(programs[0]->cpuNs() - mqttFrom) / wall);
     figures.insert(QStringLiteral("idle_plain_cpu_percent"),
         100 * double(programs[1]->cpuNs() - plainFrom) / wall);
+    figures.insert(QStringLiteral("idle_thread_cpu_percent"),
+        100 * double(programs[0]->cpuNs("mqtt") - threadFrom) / wall);
     return true;
 }
 } // namespace
@@ -259,8 +266,9 @@ MqttRun::Figures MqttRun::measure(QString *problem)
     bool ok = drive(plain.port(), 1, QStringLiteral("one"), figures);
     progress(QStringLiteral("MQTT: %1 commands, mosquitto with set_tcp_nodelay").arg(kCommands));
     ok = ok && drive(noDelay.port(), 1, QStringLiteral("nodelay"), figures);
-    progress(QStringLiteral("MQTT: four programs, %1 commands each").arg(kCommands));
+    progress(QStringLiteral("MQTT: four programs, %1 commands each, both ways").arg(kCommands));
     ok = ok && drive(plain.port(), 4, QStringLiteral("four"), figures);
+    ok = ok && drive(noDelay.port(), 4, QStringLiteral("fournodelay"), figures);
     progress(QStringLiteral("MQTT: idle %1 s beside the program without MQTT").arg(kIdleSeconds));
     ok = ok && idle(plain.port(), figures);
     if (!ok) {
