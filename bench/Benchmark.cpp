@@ -158,6 +158,15 @@ int Benchmark::run(Parts parts)
                 = runWindow(QStringLiteral("hang") + suffix, false);
         }
     }
+    if (parts == Parts::All || parts == Parts::ServiceOnly) {
+        progress(QStringLiteral("relvoogd idle %1 s beside a bare 10 ms frame loop, then %2 "
+                                "relvoogctl commands")
+                     .arg(ServiceRun::kIdleSeconds)
+                     .arg(ServiceRun::kCommands));
+        m_service = ServiceRun().measure();
+        if (!m_service.problem.isEmpty())
+            progress(m_service.problem);
+    }
     if (parts == Parts::All || parts == Parts::MqttOnly) {
         m_mqtt = MqttRun::measure(&m_mqttProblem);
         if (m_mqtt.isEmpty())
@@ -184,6 +193,8 @@ void Benchmark::printTable(const QList<FrameCost::Figures> &frames, const QStrin
         windowRows();
     if (!m_clicks.isEmpty())
         slowAdapterRows();
+    if (m_service.serviceCpuPercent >= 0)
+        serviceRows();
     if (!m_mqtt.isEmpty())
         mqttRows();
     std::printf("%s\n\n%s\n", qPrintable(machine()), qPrintable(m_rows.join(QLatin1Char('\n'))));
@@ -377,6 +388,32 @@ void Benchmark::slowAdapterRows()
         replayed(m_hang) + before.arg(replayed(m_hangInline)),
         QStringLiteral("only the newest states: <= 1 superseded (the frame under way)"),
         met(value(m_hang, "hang_after_latches") > 0 && superseded >= 0 && superseded <= 1));
+}
+
+void Benchmark::serviceRows()
+{
+    const ServiceRun::Figures &f = m_service;
+    const double ratio = f.serviceCpuPercent / f.bareCpuPercent;
+    row(QStringLiteral("relvoogd idle CPU over %1 s, beside a bare loop writing the same frame "
+                       "every 10 ms")
+            .arg(ServiceRun::kIdleSeconds),
+        QStringLiteral("%1 % of one core, %2x the bare loop's %3 %")
+            .arg(f.serviceCpuPercent, 0, 'f', 2)
+            .arg(ratio, 0, 'f', 2)
+            .arg(f.bareCpuPercent, 0, 'f', 2),
+        QStringLiteral("<= 1.5x bare loop"), met(ratio <= 1.5));
+    row(QStringLiteral("relvoogd RSS, idle (peak)"),
+        QStringLiteral("%1 MB (%2 MB)").arg(f.rssMb, 0, 'f', 1).arg(f.peakRssMb, 0, 'f', 1),
+        QStringLiteral("<= 15 MB"), met(f.rssMb > 0 && f.peakRssMb <= 15));
+    if (f.toLatch.count == 0)
+        return;
+    QString measured = QStringLiteral("%1 / %2 / %3 ms")
+                           .arg(ms(f.toLatch.medianMs), ms(f.toLatch.p99Ms), ms(f.toLatch.maxMs));
+    if (f.missed)
+        measured += QStringLiteral(", %1 never latched").arg(f.missed);
+    row(QStringLiteral("`relvoogctl on/off 1` to the latch, median / p99 / max over %1")
+            .arg(ServiceRun::kCommands),
+        measured, QStringLiteral("p99 <= 30 ms"), met(f.toLatch.p99Ms <= 30 && f.missed == 0));
 }
 
 void Benchmark::mqttRows()

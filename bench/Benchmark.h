@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FrameCost.h"
+#include "ServiceRun.h"
 
 #include <QMap>
 #include <QString>
@@ -13,7 +14,7 @@
 class Benchmark
 {
 public:
-    enum class Parts { All, FramesOnly, SlowAdapterOnly, MqttOnly };
+    enum class Parts { All, FramesOnly, SlowAdapterOnly, ServiceOnly, MqttOnly };
 
     int run(Parts parts);
 
@@ -25,6 +26,8 @@ public:
     static constexpr const char *kFramesOption = "--frames";
     // Only the runs on a slow and a hanging adapter.
     static constexpr const char *kSlowOption = "--slow";
+    // Only the service: idle next to a bare loop, its memory, and its commands to the latch.
+    static constexpr const char *kServiceOption = "--service";
     // Only the MQTT bridge's runs.
     static constexpr const char *kMqttOption = "--mqtt";
     static int spin();
@@ -37,6 +40,7 @@ private:
     void frameRows(const QList<FrameCost::Figures> &frames, const QString &wire);
     void windowRows();
     void slowAdapterRows();
+    void serviceRows();
     void mqttRows();
     void row(const QString &figure, const QString &measured, const QString &target = QString(),
         const QString &status = QString());
@@ -52,6 +56,7 @@ private:
     Figures m_clicksInline;
     Figures m_hang;
     Figures m_hangInline;
+    ServiceRun::Figures m_service;
     Figures m_mqtt;
     QString m_mqttProblem;
 };

@@ -67,15 +67,12 @@ FrameCost::FrameCost()
         [this](quint16, RelayBoard::Frame, const LinkError &error) { m_lastError = error; });
 }
 
-QString FrameCost::prepare()
+bool FrameCost::setUpBareLine(const QByteArray &device)
 {
-    if (!m_portPty->isValid() || !m_barePty.isValid())
-        return QStringLiteral("no pseudo-terminal");
-    // The bare loop sets the line up once, as the serial component does at every opening:
     // 9600 baud, 8N1, raw, no flow control. HUPCL stays, as a serial port has it.
-    const int fd = ::open(m_bareDevice.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(device.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return QStringLiteral("cannot open %1").arg(m_barePty.slave());
+        return false;
     termios settings {};
     bool ok = ::tcgetattr(fd, &settings) == 0;
     ::cfmakeraw(&settings);
@@ -83,6 +80,15 @@ QString FrameCost::prepare()
         | CLOCAL | CREAD | HUPCL;
     ok = ok && ::cfsetspeed(&settings, B9600) == 0 && ::tcsetattr(fd, TCSANOW, &settings) == 0;
     ::close(fd);
+    return ok;
+}
+
+QString FrameCost::prepare()
+{
+    if (!m_portPty->isValid() || !m_barePty.isValid())
+        return QStringLiteral("no pseudo-terminal");
+    // The bare loop sets the line up once, as the serial component does at every opening.
+    const bool ok = setUpBareLine(m_bareDevice);
     // Opening raised RTS, which the board took for a clock pulse; both boards start empty.
     VirtualBoard::control(QStringLiteral("forget ") + m_barePty.slave());
     return ok ? QString() : QStringLiteral("cannot set up %1").arg(m_barePty.slave());
@@ -91,9 +97,9 @@ QString FrameCost::prepare()
 // The wire sequence of a frame with nothing but the calls it needs, and the same closing wait
 // as the serial component: until the kernel's queue is empty, then one character time for the
 // strobe to leave the transmitter.
-bool FrameCost::bareFrame(quint8 outputs)
+bool FrameCost::bareFrame(const QByteArray &device, quint8 outputs)
 {
-    const int fd = ::open(m_bareDevice.constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(device.constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     const auto line
@@ -125,7 +131,7 @@ bool FrameCost::writeFrame(Kind kind, quint8 outputs)
         return !m_lastError.failed();
     case Kind::BareLoop:
     case Kind::BareLoopZeros:
-        return bareFrame(outputs);
+        return bareFrame(m_bareDevice, outputs);
     }
     return false;
 }

@@ -46,9 +46,13 @@ public:
     // machine does not fall on one kind only.
     QList<Figures> measure(int framesPerKind);
 
+    // The bare loop's side: the line set up once as the serial component sets it up at every
+    // opening, and a frame with nothing but the calls it needs.
+    static bool setUpBareLine(const QByteArray &device);
+    static bool bareFrame(const QByteArray &device, quint8 outputs);
+
 private:
     bool writeFrame(Kind kind, quint8 outputs);
-    bool bareFrame(quint8 outputs);
     QString boardDevice(Kind kind) const;
 
     const std::unique_ptr<PseudoTerminal> m_portPty;

@@ -1,4 +1,5 @@
 #include "Benchmark.h"
+#include "ServiceRun.h"
 #include "VirtualBoard.h"
 #include "WindowRun.h"
 
@@ -8,14 +9,16 @@
 
 namespace {
 constexpr const char *kUsage
-    = "Usage: relvoog-bench [--frames | --slow | --mqtt | --window MODE --spawned-ns 0]\n"
-      "Measures what a relay frame costs, how steady the tick is, how light the program runs and\n"
-      "how the window fares on a slow or a hanging adapter and how fast the MQTT bridge answers,\n"
-      "each figure next to its target, in about three and a half minutes (bench/README.md\n"
-      "explains the figures).\n"
+    = "Usage: relvoog-bench [--frames | --slow | --service | --mqtt | --window MODE "
+      "--spawned-ns 0]\n"
+      "Measures what a relay frame costs, how steady the tick is, how light the program and the\n"
+      "service run, how the window fares on a slow or a hanging adapter and how fast the MQTT\n"
+      "bridge answers, each figure next to its target, in about four and a half minutes\n"
+      "(bench/README.md explains the figures).\n"
       "\n"
       "  --frames    the frame cost alone\n"
       "  --slow      the runs on a slow and a hanging adapter alone\n"
+      "  --service   relvoogd alone: idle beside a bare loop, its memory, relvoogctl to the latch\n"
       "  --mqtt      the MQTT bridge's runs alone, on a mosquitto of their own\n"
       "  --window MODE --spawned-ns 0\n"
       "              one window run alone: MODE is idle, dialog, latency, clicks or hang, with\n"
@@ -34,17 +37,20 @@ int main(int argc, char *argv[])
         return Benchmark::spin();
     const bool windowRun = argc == 5 && is(argv[1], Benchmark::kWindowOption)
         && is(argv[3], Benchmark::kSpawnedOption);
+    const bool bareLoop = argc == 4 && is(argv[1], ServiceRun::kBareLoopOption);
     Benchmark::Parts parts = Benchmark::Parts::All;
     if (argc == 2 && is(argv[1], Benchmark::kFramesOption)) {
         parts = Benchmark::Parts::FramesOnly;
     } else if (argc == 2 && is(argv[1], Benchmark::kSlowOption)) {
         parts = Benchmark::Parts::SlowAdapterOnly;
+    } else if (argc == 2 && is(argv[1], Benchmark::kServiceOption)) {
+        parts = Benchmark::Parts::ServiceOnly;
     } else if (argc == 2 && is(argv[1], Benchmark::kMqttOption)) {
         parts = Benchmark::Parts::MqttOnly;
     } else if (argc == 2 && (is(argv[1], "--help") || is(argv[1], "-h"))) {
         std::fputs(kUsage, stdout);
         return 0;
-    } else if (argc != 1 && !windowRun) {
+    } else if (argc != 1 && !windowRun && !bareLoop) {
         // A mistyped option would otherwise start the whole two and a half minutes.
         std::fputs(kUsage, stderr);
         return 2;
@@ -65,6 +71,8 @@ int main(int argc, char *argv[])
             return 2;
         return WindowRun::run(argc, argv, mode, threading, QByteArray(argv[4]).toLongLong());
     }
+    if (bareLoop)
+        return ServiceRun::bareLoop(argv[2], QByteArray(argv[3]).toInt());
 
     QCoreApplication app(argc, argv);
     return Benchmark().run(parts);

@@ -2,6 +2,9 @@
 
 #include <QtTest>
 
+Q_DECLARE_METATYPE(StartOptions::Action)
+Q_DECLARE_METATYPE(StartOptions::Program)
+
 // What the program is started with: its options, its settings file, and where it remembers the
 // channels. Each case has its own home, configuration and state folders.
 class tst_StartOptions : public QObject
@@ -15,6 +18,10 @@ private slots:
     void readmeExample();
     void everyListedOptionWorks_data();
     void everyListedOptionWorks();
+    void service_data();
+    void service();
+    void unreadableSettings_data();
+    void unreadableSettings();
 
 private:
     static StartOptions::Action parse(StartOptions &options, const QStringList &arguments);
@@ -176,6 +183,86 @@ void tst_StartOptions::everyListedOptionWorks()
             options.statePath()};
     };
     QVERIFY(outcome(arguments) != outcome({}));
+}
+
+void tst_StartOptions::service_data()
+{
+    // Paths start with HOME/, the case's own folder.
+    QTest::addColumn<QString>("stateDirectory"); // as systemd sets it; none when empty
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<StartOptions::Action>("action");
+    QTest::addColumn<QString>("statePath");
+    QTest::addColumn<bool>("systemBus");
+
+    QTest::newRow("a user's service") << "" << QStringList() << StartOptions::Action::Run
+                                      << "HOME/state/relvoog/ttyUSB0.conf" << false;
+    QTest::newRow("systemd's state folder")
+        << "HOME/var" << QStringList {QStringLiteral("--system")} << StartOptions::Action::Run
+        << "HOME/var/state.conf" << true;
+    QTest::newRow("the first of systemd's state folders")
+        << "HOME/var:HOME/other" << QStringList() << StartOptions::Action::Run
+        << "HOME/var/state.conf" << false;
+    QTest::newRow("--state wins") << "HOME/var"
+                                  << QStringList {QStringLiteral("--state"),
+                                         QStringLiteral("HOME/mine.conf")}
+                                  << StartOptions::Action::Run << "HOME/mine.conf" << false;
+    QTest::newRow("--restore is the window's") << "" << QStringList {QStringLiteral("--restore")}
+                                               << StartOptions::Action::Refuse << "" << false;
+}
+
+void tst_StartOptions::service()
+{
+    QFETCH(QString, stateDirectory);
+    QFETCH(QStringList, arguments);
+    QFETCH(StartOptions::Action, action);
+    QFETCH(QString, statePath);
+    QFETCH(bool, systemBus);
+
+    const QString home = m_home->path() + QLatin1Char('/');
+    qputenv("STATE_DIRECTORY",
+        QFile::encodeName(stateDirectory.replace(QStringLiteral("HOME/"), home)));
+    const auto unset = qScopeGuard([] { qunsetenv("STATE_DIRECTORY"); });
+    StartOptions options(StartOptions::Program::Service);
+    QCOMPARE(parse(options, arguments.replaceInStrings(QStringLiteral("HOME/"), home)), action);
+    if (action != StartOptions::Action::Run)
+        return;
+    // Nobody is there to set the channels again after a restart.
+    QVERIFY(options.restore());
+    QCOMPARE(options.statePath(), statePath.replace(QStringLiteral("HOME/"), home));
+    QCOMPARE(options.systemBus(), systemBus);
+}
+
+void tst_StartOptions::unreadableSettings_data()
+{
+    QTest::addColumn<StartOptions::Program>("program");
+    QTest::addColumn<StartOptions::Action>("action");
+
+    // The window goes on with the default ports, which it shows; the service could be driving a
+    // board it was not meant for, out of sight.
+    QTest::newRow("window") << StartOptions::Program::Window << StartOptions::Action::Run;
+    QTest::newRow("service") << StartOptions::Program::Service << StartOptions::Action::Refuse;
+}
+
+void tst_StartOptions::unreadableSettings()
+{
+    QFETCH(StartOptions::Program, program);
+    QFETCH(StartOptions::Action, action);
+
+    // A section never closed: Qt reads on, and tells a format error only the first time.
+    const QString path = m_home->filePath(QStringLiteral("broken.conf"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[ports\nport1=/dev/ttyACM0\n") > 0);
+    file.close();
+    StartOptions options(program);
+    // Parsed twice, as the programs do before and after choosing the language.
+    for (int parsing = 1; parsing <= 2; ++parsing) {
+        QCOMPARE(parse(options, {QStringLiteral("--config"), path}), action);
+        const QString told
+            = action == StartOptions::Action::Run ? options.settingsProblem() : options.message();
+        QVERIFY2(told.contains(path), qPrintable(QStringLiteral("parse %1").arg(parsing)));
+        if (action == StartOptions::Action::Run)
+            QCOMPARE(options.devices().constFirst(), QStringLiteral("/dev/ttyUSB0"));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_StartOptions)

@@ -179,12 +179,25 @@ void tst_TtyPort::claimFollowsThePortInUse()
     // The other copy is a child process that claims port 2 and waits.
     RelayBoard board(std::make_unique<TtyPort>(QStringList {m_slaves[0], m_slaves[1]}),
         RelayBoard::Threading::Inline);
-    pid_t other = -1;
+    // Ends with the case, however it ends, so that no claim outlives the test.
+    struct Child
+    {
+        pid_t pid = -1;
+        void end()
+        {
+            if (pid > 0) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, nullptr, 0);
+            }
+            pid = -1;
+        }
+        ~Child() { end(); }
+    } other;
     int ready[2];
     QVERIFY(::pipe(ready) == 0);
     if (otherCopyOnPort2) {
-        other = ::fork();
-        if (other == 0) {
+        other.pid = ::fork();
+        if (other.pid == 0) {
             DeviceClaim claim;
             const char done = claim.claim(m_slaves[1]) == DeviceClaim::Result::Claimed;
             [[maybe_unused]] auto written = ::write(ready[1], &done, 1);
@@ -195,15 +208,12 @@ void tst_TtyPort::claimFollowsThePortInUse()
         QCOMPARE(::read(ready[0], &done, 1), ssize_t(1));
         QVERIFY(done);
     }
+    ::close(ready[0]);
+    ::close(ready[1]);
     LinkError last;
     for (quint16 number : portsInUse)
         last = board.setPortNumber(number);
-    if (other > 0) {
-        ::kill(other, SIGKILL);
-        ::waitpid(other, nullptr, 0);
-    }
-    ::close(ready[0]);
-    ::close(ready[1]);
+    other.end();
 
     // A board another copy drives is refused, and its frames never touch it.
     QCOMPARE(last.reason == LinkError::Reason::Claimed, otherCopyOnPort2);

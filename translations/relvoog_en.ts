@@ -9,11 +9,11 @@
     </message>
     <message>
         <source>: vahendaja sertifikaat pole süsteemi usaldatud CA allkirjastatud või pole välja antud nimele %1</source>
-        <translation>: the broker's certificate is not signed by a CA the system trusts, or not issued for %1</translation>
+        <translation>: the broker&apos;s certificate is not signed by a CA the system trusts, or not issued for %1</translation>
     </message>
     <message>
         <source>: vahendaja sertifikaat pole allkirjastatud failis %1 oleva CA poolt või pole välja antud nimele %2</source>
-        <translation>: the broker's certificate is not signed by the CA in %1, or not issued for %2</translation>
+        <translation>: the broker&apos;s certificate is not signed by the CA in %1, or not issued for %2</translation>
     </message>
     <message>
         <source>TLS ei tööta failiga %1: %2</source>
@@ -213,6 +213,25 @@
         <source>et</source>
         <extracomment>The language of this translation: en for English.</extracomment>
         <translation>en</translation>
+    </message>
+</context>
+<context>
+    <name>Monitor</name>
+    <message>
+        <source>jõuab taas plaadini</source>
+        <translation>reaches the board again</translation>
+    </message>
+    <message>
+        <source>jäeti maha: %1</source>
+        <translation>left: %1</translation>
+    </message>
+    <message>
+        <source>käivitus</source>
+        <translation>started</translation>
+    </message>
+    <message>
+        <source>lõpetas</source>
+        <translation>stopped</translation>
     </message>
 </context>
 <context>
@@ -448,6 +467,76 @@
     </message>
 </context>
 <context>
+    <name>Relvoog1Adaptor</name>
+    <message>
+        <source>Kanalit %1 ei ole; kanalid on 1 kuni %2.</source>
+        <translation>There is no channel %1; the channels are 1 to %2.</translation>
+    </message>
+    <message>
+        <source>%1 (kasutaja %2, protsess %3)</source>
+        <translation>%1 (uid %2, pid %3)</translation>
+    </message>
+    <message>
+        <source>%1, saatja %2</source>
+        <translation>%1 from %2</translation>
+    </message>
+    <message>
+        <source>%1, saatja %2: keeldutud, %3</source>
+        <translation>%1 from %2: refused, %3</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; ei ole kellaaeg kujul HH:MM:SS.</source>
+        <translation>&apos;%1&apos; is not a time of day as HH:MM:SS.</translation>
+    </message>
+    <message>
+        <source>Porti %1 ei ole; pordid on 1 ja 2.</source>
+        <translation>There is no port %1; the ports are 1 and 2.</translation>
+    </message>
+    <message>
+        <source>%1: asemele tuli uuem pordivahetus</source>
+        <translation>%1: a newer port change took its place</translation>
+    </message>
+    <message>
+        <source>Selle pordivahetuse asemele tuli uuem.</source>
+        <translation>A newer port change took this one&apos;s place.</translation>
+    </message>
+    <message>
+        <source>%1 ebaõnnestus: %2</source>
+        <translation>%1 failed: %2</translation>
+    </message>
+</context>
+<context>
+    <name>RelvoogClient</name>
+    <message>
+        <source>süsteemi siinil</source>
+        <translation>on the system bus</translation>
+    </message>
+    <message>
+        <source>seansi siinil</source>
+        <translation>on the session bus</translation>
+    </message>
+    <message>
+        <source>Süsteemi siinile ei pääse: %1.</source>
+        <translation>Cannot reach the system bus: %1.</translation>
+    </message>
+    <message>
+        <source>Seansi siinile ei pääse: %1.</source>
+        <translation>Cannot reach the session bus: %1.</translation>
+    </message>
+    <message>
+        <source>relvoogd ei tööta %1.</source>
+        <translation>relvoogd is not running %1.</translation>
+    </message>
+    <message>
+        <source>relvoogd ei vastanud %1 s jooksul.</source>
+        <translation>relvoogd did not answer within %1 s.</translation>
+    </message>
+    <message>
+        <source>Jälgin relvoogd&apos;i %1; Ctrl+C lõpetab.</source>
+        <translation>Following relvoogd %1; Ctrl+C ends.</translation>
+    </message>
+</context>
+<context>
     <name>RememberedState</name>
     <message>
         <source>faili %1 ei saa lugeda</source>
@@ -541,12 +630,202 @@
         <source>Seadete faili %1 ei ole olemas.</source>
         <translation>The settings file %1 does not exist.</translation>
     </message>
+    <message>
+        <source>Juhib releeplaati ilma aknata; relvoogctl ja teised kliendid juhivad seda D-Busi kaudu.</source>
+        <translation>Drives the relay board without a window; relvoogctl and other clients control it over D-Bus.</translation>
+    </message>
+    <message>
+        <source>Fail, kus kanalite olekut meeles peetakse (vaikimisi %1, kus %2 on pordi 1 seade ilma /dev/ alguseta; systemd&apos;i teenusena %3).</source>
+        <translation>The file the channels are remembered in (default %1, where %2 is port 1&apos;s device without its /dev/; as a systemd service %3).</translation>
+    </message>
+    <message>
+        <source>Teenindab süsteemi siinil, mitte seansi siinil.</source>
+        <translation>Serve on the system bus, not the session bus.</translation>
+    </message>
+    <message>
+        <source>Seadete faili %1 ei saa lugeda.</source>
+        <translation>The settings file %1 cannot be read.</translation>
+    </message>
+</context>
+<context>
+    <name>StatusWords</name>
+    <message>
+        <source>kanal %1</source>
+        <translation>channel %1</translation>
+    </message>
+    <message>
+        <source>port %1</source>
+        <translation>port %1</translation>
+    </message>
+    <message>
+        <source>sees</source>
+        <translation>on</translation>
+    </message>
+    <message>
+        <source>väljas</source>
+        <translation>off</translation>
+    </message>
+    <message>
+        <source>automaatne</source>
+        <translation>automatic</translation>
+    </message>
+    <message>
+        <source>käsitsi</source>
+        <translation>manual</translation>
+    </message>
+    <message>
+        <source>sisse %1  välja %2</source>
+        <translation>on %1  off %2</translation>
+    </message>
+    <message>
+        <source>ei tööta: %1</source>
+        <translation>failing: %1</translation>
+    </message>
 </context>
 <context>
     <name>main</name>
     <message>
         <source>Eelmist seisu ei taastatud: %1.</source>
         <translation>Nothing was restored: %1.</translation>
+    </message>
+    <message>
+        <source>Lõpetan.</source>
+        <translation>Stopping.</translation>
+    </message>
+    <message>
+        <source>süsteemi siinil</source>
+        <translation>on the system bus</translation>
+    </message>
+    <message>
+        <source>seansi siinil</source>
+        <translation>on the session bus</translation>
+    </message>
+    <message>
+        <source>Süsteemi siinile ei pääse: %1.</source>
+        <translation>Cannot reach the system bus: %1.</translation>
+    </message>
+    <message>
+        <source>Seansi siinile ei pääse: %1.</source>
+        <translation>Cannot reach the session bus: %1.</translation>
+    </message>
+    <message>
+        <source>Nimi %1 on %2 juba võetud: seal töötab relvoogd (protsess %3).</source>
+        <translation>The name %1 is taken %2 already: relvoogd (process %3) serves there.</translation>
+    </message>
+    <message>
+        <source>Nime %1 ei saa %2 võtta: %3</source>
+        <translation>The name %1 cannot be taken %2: %3</translation>
+    </message>
+    <message>
+        <source>relvoogd %1 töötab %2; port 1 on %3, port 2 on %4, kanalite olek on failis %5.</source>
+        <translation>relvoogd %1 runs %2; port 1 is %3, port 2 is %4, the channels are remembered in %5.</translation>
+    </message>
+    <message>
+        <source>Kasutusel on port %1 (%2).</source>
+        <translation>Port %1 is in use (%2).</translation>
+    </message>
+    <message>
+        <source>Kanalite olek taastati failist %1.</source>
+        <translation>The channels were resumed from %1.</translation>
+    </message>
+</context>
+<context>
+    <name>relvoogctl</name>
+    <message>
+        <source>kaheksa kanalit ja port, igaüks oma real</source>
+        <translation>the eight channels and the port, one line each</translation>
+    </message>
+    <message>
+        <source>lülitab kanali N käsitsi sisse; see lõpetab kanali automaatrežiimi</source>
+        <translation>switch channel N on by hand; this ends its automatic mode</translation>
+    </message>
+    <message>
+        <source>lülitab kanali N käsitsi välja</source>
+        <translation>switch channel N off by hand</translation>
+    </message>
+    <message>
+        <source>lülitab kanali N käsitsi ümber</source>
+        <translation>switch channel N over by hand</translation>
+    </message>
+    <message>
+        <source>viib kanali N automaatrežiimi; selleks on vaja mõlemat aega</source>
+        <translation>put channel N in automatic mode; it needs both of its times</translation>
+    </message>
+    <message>
+        <source>võtab kanali N automaatrežiimist välja</source>
+        <translation>take channel N out of automatic mode</translation>
+    </message>
+    <message>
+        <source>seab kanali N sisse- ja väljalülitumisaja; 00:00:00 tähendab, et aega ei ole</source>
+        <translation>set channel N&apos;s switch-on and switch-off times; 00:00:00 is none</translation>
+    </message>
+    <message>
+        <source>lülitab kõik väljundid välja ja kõik kanalid käsitsijuhtimisele</source>
+        <translation>switch every output off and every channel to manual</translation>
+    </message>
+    <message>
+        <source>proovib porti 1 või 2 ja võtab selle kasutusele, kui see avaneb</source>
+        <translation>try port 1 or 2, and use it if it opens</translation>
+    </message>
+    <message>
+        <source>näitab muutusi nende tulles, kuni Ctrl+C-ni</source>
+        <translation>print the changes as they come, until Ctrl+C</translation>
+    </message>
+    <message>
+        <source>Juhib releeplaati, mida relvoogd juhib.</source>
+        <translation>Controls the relay board that relvoogd drives.</translation>
+    </message>
+    <message>
+        <source>Käsud:</source>
+        <translation>Commands:</translation>
+    </message>
+    <message>
+        <source>Lõpetamise olek: 0 tehtud; 1 relvoogd keeldus ja ütleb, miks; 2 vale käsk, kanal, aeg või port; 3 relvoogd ei ole kättesaadav.</source>
+        <translation>Exit status: 0 done; 1 refused by relvoogd, which says why; 2 a wrong command, channel, time or port; 3 relvoogd cannot be reached.</translation>
+    </message>
+    <message>
+        <source>Näitab seda abiteksti.</source>
+        <translation>Displays this help.</translation>
+    </message>
+    <message>
+        <source>Näitab versiooni.</source>
+        <translation>Displays the version.</translation>
+    </message>
+    <message>
+        <source>Räägib süsteemi teenusega süsteemi siinil (vaikimisi seansi siinil).</source>
+        <translation>Talk to the system service, on the system bus (default: the session bus).</translation>
+    </message>
+    <message>
+        <source>status ja monitor annavad JSON-i, skriptide jaoks.</source>
+        <translation>status and monitor print JSON, for scripts.</translation>
+    </message>
+    <message>
+        <source>Üks ülaltoodud käskudest.</source>
+        <translation>One of the commands above.</translation>
+    </message>
+    <message>
+        <source>KÄSK [ARGUMENDID]</source>
+        <translation>COMMAND [ARGUMENTS]</translation>
+    </message>
+    <message>
+        <source>Käsk puudub; relvoogctl --help loetleb käsud.</source>
+        <translation>No command given; relvoogctl --help lists them.</translation>
+    </message>
+    <message>
+        <source>Tundmatu käsk &apos;%1&apos;; relvoogctl --help loetleb käsud.</source>
+        <translation>Unknown command &apos;%1&apos;; relvoogctl --help lists them.</translation>
+    </message>
+    <message>
+        <source>Kasutus: relvoogctl %1</source>
+        <translation>Usage: relvoogctl %1</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; ei ole kanali number.</source>
+        <translation>&apos;%1&apos; is not a channel number.</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; ei ole pordi number.</source>
+        <translation>&apos;%1&apos; is not a port number.</translation>
     </message>
 </context>
 </TS>

@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -20,16 +21,42 @@ QString defaultSettingsPath()
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
         + QStringLiteral("/relvoog/relvoog.conf");
 }
+
+// QSettings reads a file once in a process and keeps what it read, so a file it could not read or
+// parse is told as such only the first time; yet the options are parsed twice, before and after
+// the language is chosen. What the first reading found stays found, and the file's values are
+// never taken from a later one.
+bool readable(const QSettings &settings)
+{
+    static QSet<QString> unreadable;
+    if (settings.status() != QSettings::NoError)
+        unreadable.insert(settings.fileName());
+    return !unreadable.contains(settings.fileName());
+}
+
+// The state folder that a system service's unit names with StateDirectory=, which systemd passes
+// on, the first one first; none outside such a unit.
+QString stateDirectory()
+{
+    return qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0);
+}
 } // namespace
+
+StartOptions::StartOptions(Program program)
+    : m_program(program)
+{ }
 
 StartOptions::Action StartOptions::parse(
     const QStringList &arguments, const QStringList &defaultDevices)
 {
     // Nothing is kept from a parse before.
-    *this = StartOptions();
+    *this = StartOptions(m_program);
+    const bool service = m_program == Program::Service;
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        tr("Lülitab jadapordiga ühendatud releeplaadi kaheksat väljundit."));
+    parser.setApplicationDescription(service
+            ? tr("Juhib releeplaati ilma aknata; relvoogctl ja teised kliendid juhivad seda D-Busi "
+                 "kaudu.")
+            : tr("Lülitab jadapordiga ühendatud releeplaadi kaheksat väljundit."));
     // Not addHelpOption(): its --help-all would be listed without being handled here.
     const QCommandLineOption help(
         {QStringLiteral("h"), QStringLiteral("help")}, tr("Näitab seda abiteksti."));
@@ -47,13 +74,19 @@ StartOptions::Action StartOptions::parse(
     //: Stands for a device's name in a file name.
     const QString device = tr("SEADE");
     const QCommandLineOption state(QStringLiteral("state"),
-        tr("Fail, mida --restore loeb ja kirjutab (vaikimisi %1, kus %2 on pordi 1 seade ilma "
-           "/dev/ alguseta).")
-            .arg(RememberedState::defaultPath(device), device),
+        service ? tr("Fail, kus kanalite olekut meeles peetakse (vaikimisi %1, kus %2 on pordi 1 "
+                     "seade ilma /dev/ alguseta; systemd'i teenusena %3).")
+                      .arg(RememberedState::defaultPath(device), device,
+                          QStringLiteral("$STATE_DIRECTORY/state.conf"))
+                : tr("Fail, mida --restore loeb ja kirjutab (vaikimisi %1, kus %2 on pordi 1 seade "
+                     "ilma /dev/ alguseta).")
+                      .arg(RememberedState::defaultPath(device), device),
         tr("fail"));
+    const QCommandLineOption system(
+        QStringLiteral("system"), tr("Teenindab süsteemi siinil, mitte seansi siinil."));
     const QCommandLineOption language(QStringLiteral("language"),
         tr("Programmi keel: et (eesti) või en (inglise); vaikimisi süsteemi keel."), tr("keel"));
-    parser.addOptions({port1, port2, restore, config, state, language});
+    parser.addOptions({port1, port2, service ? system : restore, config, state, language});
 
     const bool parsed = parser.parse(arguments);
     // A mistyped command line is answered in the language it names, too.
@@ -84,7 +117,8 @@ StartOptions::Action StartOptions::parse(
         return Action::ShowHelp;
     }
     if (parser.isSet(version)) {
-        m_message = QStringLiteral("relvoog " RELVOOG_VERSION);
+        m_message = (service ? QStringLiteral("relvoogd ") : QStringLiteral("relvoog "))
+            + QStringLiteral(RELVOOG_VERSION);
         return Action::ShowVersion;
     }
 
@@ -97,7 +131,7 @@ StartOptions::Action StartOptions::parse(
     m_devices = defaultDevices;
     if (QFileInfo::exists(m_settingsPath)) {
         QSettings settings(m_settingsPath, QSettings::IniFormat);
-        if (settings.status() == QSettings::NoError) {
+        if (readable(settings)) {
             m_devices[0] = settings.value(QStringLiteral("ports/port1"), m_devices[0]).toString();
             m_devices[1] = settings.value(QStringLiteral("ports/port2"), m_devices[1]).toString();
             m_restore = generalValue(settings, QStringLiteral("restore")).toBool();
@@ -109,6 +143,10 @@ StartOptions::Action StartOptions::parse(
                         = tr("Failis %1 on keel '%2', mis ei ole et ega en; keel on süsteemi oma.")
                               .arg(m_settingsPath, name);
             }
+        } else if (service) {
+            // Its ports may be in it, and the default ones could be another board's.
+            m_message = tr("Seadete faili %1 ei saa lugeda.").arg(m_settingsPath);
+            return Action::Refuse;
         } else {
             m_settingsProblem
                 = tr("Faili %1 ei saa lugeda; see jäetakse kõrvale.").arg(m_settingsPath);
@@ -118,8 +156,13 @@ StartOptions::Action StartOptions::parse(
         m_devices[0] = parser.value(port1);
     if (parser.isSet(port2))
         m_devices[1] = parser.value(port2);
-    m_restore = m_restore || parser.isSet(restore);
-    m_statePath
-        = parser.isSet(state) ? parser.value(state) : RememberedState::defaultPath(m_devices[0]);
+    m_restore = service || m_restore || parser.isSet(restore);
+    if (parser.isSet(state))
+        m_statePath = parser.value(state);
+    else if (service && !stateDirectory().isEmpty())
+        m_statePath = stateDirectory() + QStringLiteral("/state.conf");
+    else
+        m_statePath = RememberedState::defaultPath(m_devices[0]);
+    m_systemBus = service && parser.isSet(system);
     return Action::Run;
 }
