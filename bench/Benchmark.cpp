@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Benchmark.h"
 
 #include "MqttRun.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "WindowRun.h"
 
 #include "ChannelControl.h"

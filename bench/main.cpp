@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Benchmark.h"
 #include "ServiceRun.h"
 #include "VirtualBoard.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Peavorm.h"
 
 #include "ChannelControl.h"
