@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LatchLog.h"
 
 #include "TraceLog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "MqttRun.h"
 
 #include "BrokerProbe.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "HomeAssistantDiscovery.h"
 
 #include "MqttSettings.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "MqttBridge.h"
 
 #include "ChannelControl.h"

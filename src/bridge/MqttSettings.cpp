@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "MqttSettings.h"
 
 #include <QCryptographicHash>

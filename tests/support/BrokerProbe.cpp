@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "BrokerProbe.h"
 
 #include <mosquitto.h>
