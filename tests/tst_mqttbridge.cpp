@@ -4,6 +4,7 @@
 #include "Module1.h"
 #include "MosquittoBroker.h"
 #include "MqttBridge.h"
+#include "PrivateBus.h"
 #include "PseudoTerminal.h"
 #include "RecordingPort.h"
 #include "RelayBoard.h"
@@ -101,7 +102,8 @@ private slots:
     void brokerRestart();
     void access_data();
     void access();
-    void willWhenKilled();
+    void programs_data();
+    void programs();
 
 private:
     MosquittoBroker m_broker;
@@ -405,8 +407,18 @@ void tst_MqttBridge::access()
         connection[0][1].toString().contains(refusal), qPrintable(connection[0][1].toString()));
 }
 
-void tst_MqttBridge::willWhenKilled()
+void tst_MqttBridge::programs_data()
 {
+    QTest::addColumn<QString>("program");
+
+    QTest::newRow("window program") << QStringLiteral(RELVOOG_PROGRAM);
+    QTest::newRow("service") << QStringLiteral(RELVOOGD);
+}
+
+void tst_MqttBridge::programs()
+{
+    QFETCH(QString, program);
+
     QTemporaryDir folder;
     QFile settings(folder.filePath(QStringLiteral("relvoog.conf")));
     QVERIFY(settings.open(QIODevice::WriteOnly));
@@ -415,11 +427,15 @@ void tst_MqttBridge::willWhenKilled()
     settings.close();
     BridgeRig rig("program", m_broker.port());
     PseudoTerminal ports[2];
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // The service serves on a bus too.
+    PrivateBus bus;
+    if (bus.address().isEmpty() && program == QLatin1String(RELVOOGD))
+        QSKIP("no dbus-daemon for the service");
+    QProcessEnvironment environment = bus.environment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(RELVOOG_PROGRAM),
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program,
         {QStringLiteral("--port1"), ports[0].slave(), QStringLiteral("--port2"), ports[1].slave(),
             QStringLiteral("--config"), settings.fileName(), QStringLiteral("--state"),
             folder.filePath(QStringLiteral("state.conf"))});
@@ -427,9 +443,10 @@ void tst_MqttBridge::willWhenKilled()
     rig.probe->publish(rig.topic("channel/3/set"), "ON");
     QVERIFY(rig.shows("channel/3/state", "ON"));
 
-    ::kill(pid_t(program.processId()), SIGKILL);
+    // The will.
+    ::kill(pid_t(process.processId()), SIGKILL);
     QVERIFY(rig.shows("status", "offline"));
-    program.waitForFinished();
+    process.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(tst_MqttBridge)
