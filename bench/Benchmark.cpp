@@ -448,7 +448,7 @@ void Benchmark::mqttRows()
         within(QStringLiteral("nodelay_latch"), 30));
     row(state + noDelay, spread(QStringLiteral("nodelay_state")), QStringLiteral("p99 <= 20 ms"),
         within(QStringLiteral("nodelay_state"), 20));
-    const QString four = QStringLiteral(", four programs on four boards driven at once");
+    const QString four = QStringLiteral(", four services on four boards driven at once");
     row(latch + four + installed, spread(QStringLiteral("four_latch")),
         QStringLiteral("p99 <= 30 ms"), within(QStringLiteral("four_latch"), 30));
     row(state + four + installed, spread(QStringLiteral("four_state")),

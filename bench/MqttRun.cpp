@@ -4,6 +4,7 @@
 #include "BrokerProbe.h"
 #include "LatchLog.h"
 #include "MosquittoBroker.h"
+#include "PrivateBus.h"
 #include "PseudoTerminal.h"
 #include "Spread.h"
 #include "TraceLog.h"
@@ -28,12 +29,15 @@ void progress(const QString &text)
     std::fprintf(stderr, "relvoog-bench: %s\n", qPrintable(text));
 }
 
-// One program as its users start it, with its settings, state and the board's trace in a folder
-// of its own; without a broker's port it has no [mqtt] section.
+// The window program or the service as its users start them, with its settings, state and the
+// board's trace in a folder of its own, the service on a bus of its own; without a broker's port
+// it has no [mqtt] section.
 class Program
 {
 public:
-    Program(const QString &root, quint16 brokerPort)
+    enum class Kind { Window, Service };
+
+    Program(Kind kind, const QString &root, quint16 brokerPort)
         : m_root(root)
     {
         QFile settings(m_folder.filePath(QStringLiteral("relvoog.conf")));
@@ -43,13 +47,16 @@ public:
                                .arg(root)
                                .toUtf8());
         settings.close();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment environment = m_bus.environment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         environment.insert(QStringLiteral("LD_PRELOAD"), VirtualBoard::libraryPath());
         environment.insert(QStringLiteral("VIRTUALBOARD_TRACE"), tracePath());
+        // Their warnings come through, not every start's and connection's lines.
+        environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("*.info=false"));
         m_process.setProcessEnvironment(environment);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(RELVOOG_PROGRAM),
+        m_process.start(
+            kind == Kind::Window ? QStringLiteral(RELVOOG_PROGRAM) : QStringLiteral(RELVOOGD),
             {QStringLiteral("--port1"), m_ports[0]->slave(), QStringLiteral("--port2"),
                 m_ports[1]->slave(), QStringLiteral("--config"), settings.fileName(),
                 QStringLiteral("--state"), m_folder.filePath(QStringLiteral("state.conf"))});
@@ -96,6 +103,7 @@ public:
 private:
     QString m_root;
     QTemporaryDir m_folder;
+    PrivateBus m_bus;
     std::vector<std::unique_ptr<PseudoTerminal>> m_ports = unclaimedPseudoTerminals(2);
     QProcess m_process;
 };
@@ -140,11 +148,13 @@ void put(MqttRun::Figures &figures, const QString &name, const char *figure,
 // Every program switched by commands at random moments, 20 to 60 ms apart for each, in turn:
 // channel k % 8 + 1 by its k-th command, on for eight commands and off for eight, so that the
 // outputs count through sixteen values and a latched value tells which command it carries.
-bool drive(quint16 port, int count, const QString &name, MqttRun::Figures &figures)
+bool drive(
+    quint16 port, Program::Kind kind, int count, const QString &name, MqttRun::Figures &figures)
 {
     Programs programs;
     for (int i = 1; i <= count; ++i)
-        programs.push_back(std::make_unique<Program>(QStringLiteral("bench/%1").arg(i), port));
+        programs.push_back(
+            std::make_unique<Program>(kind, QStringLiteral("bench/%1").arg(i), port));
     BrokerProbe probe(port, {QStringLiteral("bench/#")});
     if (!probe.isConnected() || !allOnline(probe, programs))
         return false;
@@ -225,8 +235,10 @@ bool drive(quint16 port, int count, const QString &name, MqttRun::Figures &figur
 bool idle(quint16 port, MqttRun::Figures &figures)
 {
     Programs programs;
-    programs.push_back(std::make_unique<Program>(QStringLiteral("bench/idle"), port));
-    programs.push_back(std::make_unique<Program>(QStringLiteral("bench/plain"), 0));
+    programs.push_back(
+        std::make_unique<Program>(Program::Kind::Window, QStringLiteral("bench/idle"), port));
+    programs.push_back(
+        std::make_unique<Program>(Program::Kind::Window, QStringLiteral("bench/plain"), 0));
     BrokerProbe probe(port, {QStringLiteral("bench/idle/status")});
     if (!probe.isConnected())
         return false;
@@ -264,12 +276,14 @@ MqttRun::Figures MqttRun::measure(QString *problem)
         return {};
     }
     progress(QStringLiteral("MQTT: %1 commands, mosquitto as installed").arg(kCommands));
-    bool ok = drive(plain.port(), 1, QStringLiteral("one"), figures);
+    const Program::Kind window = Program::Kind::Window;
+    const Program::Kind service = Program::Kind::Service;
+    bool ok = drive(plain.port(), window, 1, QStringLiteral("one"), figures);
     progress(QStringLiteral("MQTT: %1 commands, mosquitto with set_tcp_nodelay").arg(kCommands));
-    ok = ok && drive(noDelay.port(), 1, QStringLiteral("nodelay"), figures);
-    progress(QStringLiteral("MQTT: four programs, %1 commands each, both ways").arg(kCommands));
-    ok = ok && drive(plain.port(), 4, QStringLiteral("four"), figures);
-    ok = ok && drive(noDelay.port(), 4, QStringLiteral("fournodelay"), figures);
+    ok = ok && drive(noDelay.port(), window, 1, QStringLiteral("nodelay"), figures);
+    progress(QStringLiteral("MQTT: four services, %1 commands each, both ways").arg(kCommands));
+    ok = ok && drive(plain.port(), service, 4, QStringLiteral("four"), figures);
+    ok = ok && drive(noDelay.port(), service, 4, QStringLiteral("fournodelay"), figures);
     progress(QStringLiteral("MQTT: idle %1 s beside the program without MQTT").arg(kIdleSeconds));
     ok = ok && idle(plain.port(), figures);
     if (!ok) {

@@ -4,10 +4,11 @@
 #include <QMap>
 #include <QString>
 
-// The MQTT bridge in the program as its users start it, on a mosquitto of the benchmark's own on
-// loopback: from a command published to the board's latch, from the latch to the state message,
-// the CPU time idle beside the same program without MQTT, and four programs on four boards
-// driven at once. Every program's ports are pseudo-terminals with the virtual board preloaded.
+// The MQTT bridge in the programs as their users start them, on a mosquitto of the benchmark's own
+// on loopback: from a command published to the board's latch and from the latch to the state
+// message, in the window program and in four services on four boards driven at once, and the
+// window program's CPU time idle beside the same program without MQTT. Every program's ports are
+// pseudo-terminals with the virtual board preloaded.
 class MqttRun
 {
 public:
