@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "FrameCost.h"
 
 #include "TraceLog.h"

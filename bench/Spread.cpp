@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Spread.h"
 
 #include <algorithm>

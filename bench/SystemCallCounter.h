@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Counts the calls the process makes into the C library's open, ioctl, write and close while

@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
-# Installs a build into a scratch prefix and checks that a desktop can list and start what it
-# holds: the menu entry names an installed program and icon, the metainfo names the entry, and
-# both pass their validators. Exits 77 (skipped) after the file checks when a validator is missing.
+# SPDX-License-Identifier: MIT
+# Installs each package of a build into a scratch prefix of its own, as cpack does, and checks
+# that each holds what it needs and no file of the other; that the service's programs need no
+# graphics libraries; that each carries the licence, a changelog of this version and valid manual
+# pages; and that a desktop can list and start the window program: the menu entry names an
+# installed program and icon, the metainfo names the entry, and both pass their validators.
+# Exits 77 (skipped) after the file checks when a validator is missing.
 set -uo pipefail
-cmake=$1 build=$2 prefix=$3 bindir=$4 datadir=$5
+cmake=$1 build=$2 root=$3 bindir=$4 datadir=$5 mandir=$6 version=$7
 
-rm -rf "$prefix"
-"$cmake" --install "$build" --prefix "$prefix" >/dev/null || exit 1
+rm -rf "$root"
+for package in relvoog relvoogd; do
+    "$cmake" --install "$build" --prefix "$root/$package" --component $package >/dev/null || exit 1
+done
+prefix=$root/relvoog
+service=$root/relvoogd
 
 failed=0
 fail() {
@@ -21,10 +29,32 @@ entry_key() {
 applications=$prefix/$datadir/applications
 entry=$applications/relvoog.desktop
 metainfo=$prefix/$datadir/metainfo/ee.relvoog.Relvoog.metainfo.xml
-for file in "$entry" "$metainfo"; do
+for file in "$entry" "$metainfo" "$prefix/$bindir/relvoog" "$prefix/$mandir/man1/relvoog.1.gz" \
+    "$service/$bindir/relvoogd" "$service/$bindir/relvoogctl" \
+    "$service/lib/systemd/system/relvoogd.service" "$service/lib/systemd/user/relvoogd.service" \
+    "$service/$datadir/dbus-1/system.d/ee.relvoog.Relvoog1.conf" \
+    "$service/$datadir/dbus-1/interfaces/ee.relvoog.Relvoog1.xml" \
+    "$service/$mandir/man8/relvoogd.8.gz" "$service/$mandir/man1/relvoogctl.1.gz"; do
     [ -f "$file" ] || fail "$file is not installed"
 done
+for package in relvoog relvoogd; do
+    for file in copyright changelog.gz; do
+        [ -f "$root/$package/$datadir/doc/$package/$file" ] \
+            || fail "the package $package has no $datadir/doc/$package/$file"
+    done
+done
 [ $failed -eq 0 ] || exit 1
+
+# dpkg refuses to install two packages that hold the same file.
+shared=$(comm -12 <(cd "$prefix" && find . -type f | sort) <(cd "$service" && find . -type f | sort))
+[ -z "$shared" ] || fail "both packages hold $shared"
+for program in relvoogd relvoogctl; do
+    graphical=$(readelf -d "$service/$bindir/$program" | grep -oE 'libQt6(Gui|Widgets)[^]]*')
+    [ -z "$graphical" ] || fail "$program needs $graphical"
+done
+changelog=$(gzip -dc "$prefix/$datadir/doc/relvoog/changelog.gz" | head -n 1)
+[[ $changelog == "relvoog ($version) "* ]] \
+    || fail "the changelog's newest entry is '$changelog', not version $version"
 
 program=$(entry_key Exec | cut -d' ' -f1)
 [ -n "$program" ] && [ -x "$prefix/$bindir/$program" ] \
@@ -51,6 +81,16 @@ grep -q '<summary xml:lang="et">' "$metainfo" && grep -q '<p xml:lang="et">' "$m
     || fail "the metainfo has no Estonian summary and description"
 
 missing=()
+if command -v man >/dev/null; then
+    # As lintian reads them: any message from the formatter is a fault in the page.
+    for page in "$prefix/$mandir"/man*/*.gz "$service/$mandir"/man*/*.gz; do
+        report=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 \
+            man --warnings -E UTF-8 -l -Tutf8 -Z "$page" 2>&1 >/dev/null) && [ -z "$report" ] \
+            || fail "man ${page##*/}: $report"
+    done
+else
+    missing+=(man)
+fi
 if command -v desktop-file-validate >/dev/null; then
     # It prints nothing for a clean entry and exits 0 even after warnings.
     report=$(desktop-file-validate "$entry" 2>&1) && [ -z "$report" ] \
@@ -72,4 +112,5 @@ if [ ${#missing[@]} -gt 0 ]; then
         "(tools/install-deps installs them)"
     exit 77
 fi
-echo "$prefix holds the program, its menu entry, icons and metainfo, all valid"
+echo "each package holds its own files; the window program's menu entry, icons and metainfo," \
+    "and every manual page, are valid"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks that every text the programs show has its English: lupdate reads the code into a copy of
 # translations/relvoog_en.ts, and no entry of the copy may be left without a translation. A text
 # added or changed in the code comes into the copy unfinished, so it fails here until

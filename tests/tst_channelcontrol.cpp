@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ChannelRig.h"
 #include "RememberedState.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "RecordingPort.h"
 #include "RelayBoard.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "StartOptions.h"
 
 #include <QtTest>

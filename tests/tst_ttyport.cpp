@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "DeviceClaim.h"
 #include "OpenWatch.h"
 #include "RelayBoard.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "RealPortRig.h"
 #include "VirtualBoardTestMain.h"
 

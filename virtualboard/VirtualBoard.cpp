@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "VirtualBoard.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // virtualboard-run: starts a program with its serial ports on pseudo-terminals that the virtual
 // board drives, so that the relay outputs can be watched without any serial hardware and
 // without the program ever reaching a real port.

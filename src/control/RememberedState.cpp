@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "RememberedState.h"
 
 #include "Module1.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ScheduleClock.h"
 
 #include "ChannelControl.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ScheduleConfirmation.h"
 
 #include "ChannelControl.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "DeviceClaim.h"
 
 #ifdef Q_OS_WIN

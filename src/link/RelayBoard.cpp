@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "RelayBoard.h"
 
 #include "Port.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SerialDevicePort.h"
 
 SerialDevicePort::SerialDevicePort(const QStringList &devices)

@@ -1,6 +1,8 @@
 #include "ChannelControl.h"
 #include "LanguageChoice.h"
 #include "Module1.h"
+#include "MqttBridge.h"
+#include "MqttSettings.h"
 #include "RelayBoard.h"
 #include "Relvoog1.h"
 #include "Relvoog1Adaptor.h"
@@ -116,6 +118,14 @@ int main(int argc, char *argv[])
                            .arg(channels.device(port));
             shown = port;
         });
+
+    // Without [mqtt] settings nothing of it runs.
+    const MqttSettings mqtt = MqttSettings::read(options.settingsPath());
+    if (!mqtt.problem.isEmpty())
+        qCWarning(lcService).noquote() << mqtt.problem;
+    std::unique_ptr<MqttBridge> bridge;
+    if (mqtt.enabled())
+        bridge = std::make_unique<MqttBridge>(channels, mqtt);
 
     // The all-off frame is the first the board gets; the tick starts with the event loop. With
     // no one there to set the channels again after a restart, they are always resumed.

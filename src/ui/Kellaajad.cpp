@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Kellaajad.h"
 
 #include "CriticalMessage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Lamp.h"
 
 #include "DesignUnits.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "TimePicker.h"
 
 #include <QKeyEvent>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "RecordingPort.h"
 
 bool RecordingPort::fail(LinkError::Reason reason, int code)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "VirtualBoardTestMain.h"
 
 #include "RelayBoard.h"

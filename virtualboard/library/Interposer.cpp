@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The entry points this library puts in front of the C library's. Each one hands a descriptor
 // that is no emulated pseudo-terminal straight to the real call.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "RealCalls.h"
 
 #include <dlfcn.h>
