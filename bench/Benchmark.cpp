@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Benchmark.h"
 
+#include "MqttRun.h"
 #include "Spread.h"
 #include "WindowRun.h"
 
@@ -167,6 +168,11 @@ int Benchmark::run(Parts parts)
         if (!m_service.problem.isEmpty())
             progress(m_service.problem);
     }
+    if (parts == Parts::All || parts == Parts::MqttOnly) {
+        m_mqtt = MqttRun::measure(&m_mqttProblem);
+        if (m_mqtt.isEmpty())
+            progress(QStringLiteral("no MQTT figures: %1").arg(m_mqttProblem));
+    }
     printTable(frames, wire);
     return 0;
 }
@@ -190,6 +196,8 @@ void Benchmark::printTable(const QList<FrameCost::Figures> &frames, const QStrin
         slowAdapterRows();
     if (m_service.serviceCpuPercent >= 0)
         serviceRows();
+    if (!m_mqtt.isEmpty())
+        mqttRows();
     std::printf("%s\n\n%s\n", qPrintable(machine()), qPrintable(m_rows.join(QLatin1Char('\n'))));
 }
 
@@ -407,4 +415,57 @@ void Benchmark::serviceRows()
     row(QStringLiteral("`relvoogctl on/off 1` to the latch, median / p99 / max over %1")
             .arg(ServiceRun::kCommands),
         measured, QStringLiteral("p99 <= 30 ms"), met(f.toLatch.p99Ms <= 30 && f.missed == 0));
+}
+
+void Benchmark::mqttRows()
+{
+    const auto spread = [this](const QString &key) {
+        QString text = QStringLiteral("%1 / %2 / %3 ms over %4")
+                           .arg(ms(m_mqtt.value(key + QStringLiteral("_median_ms"))),
+                               ms(m_mqtt.value(key + QStringLiteral("_p99_ms"))),
+                               ms(m_mqtt.value(key + QStringLiteral("_max_ms"))))
+                           .arg(m_mqtt.value(key + QStringLiteral("_count")));
+        if (const double missed = m_mqtt.value(key + QStringLiteral("_missed")))
+            text += QStringLiteral(", %1 never came").arg(missed);
+        return text;
+    };
+    const auto within = [this](const QString &key, double limitMs) {
+        const double p99 = m_mqtt.value(key + QStringLiteral("_p99_ms"));
+        return met(m_mqtt.value(key + QStringLiteral("_count")) > 0 && p99 <= limitMs
+            && m_mqtt.value(key + QStringLiteral("_missed")) == 0);
+    };
+    const QString commands = QStringLiteral("%1 commands").arg(MqttRun::kCommands);
+    const QString latch = QStringLiteral("MQTT command to the board's latch, median / p99 / max");
+    const QString state = QStringLiteral(
+        "MQTT latch to the state message, median / p99 / max (negative: before the latch)");
+    const QString installed = QStringLiteral(", mosquitto as installed");
+    row(latch + installed, spread(QStringLiteral("one_latch")), QStringLiteral("p99 <= 30 ms"),
+        within(QStringLiteral("one_latch"), 30));
+    row(state + installed, spread(QStringLiteral("one_state")), QStringLiteral("p99 <= 20 ms"),
+        within(QStringLiteral("one_state"), 20));
+    const QString noDelay = QStringLiteral(", mosquitto with set_tcp_nodelay true");
+    row(latch + noDelay, spread(QStringLiteral("nodelay_latch")), QStringLiteral("p99 <= 30 ms"),
+        within(QStringLiteral("nodelay_latch"), 30));
+    row(state + noDelay, spread(QStringLiteral("nodelay_state")), QStringLiteral("p99 <= 20 ms"),
+        within(QStringLiteral("nodelay_state"), 20));
+    const QString four = QStringLiteral(", four services on four boards driven at once");
+    row(latch + four + installed, spread(QStringLiteral("four_latch")),
+        QStringLiteral("p99 <= 30 ms"), within(QStringLiteral("four_latch"), 30));
+    row(state + four + installed, spread(QStringLiteral("four_state")),
+        QStringLiteral("p99 <= 20 ms"), within(QStringLiteral("four_state"), 20));
+    row(latch + four + noDelay, spread(QStringLiteral("fournodelay_latch")),
+        QStringLiteral("p99 <= 30 ms"), within(QStringLiteral("fournodelay_latch"), 30));
+    row(state + four + noDelay, spread(QStringLiteral("fournodelay_state")),
+        QStringLiteral("p99 <= 20 ms"), within(QStringLiteral("fournodelay_state"), 20));
+    const double withMqtt = m_mqtt.value(QStringLiteral("idle_mqtt_cpu_percent"));
+    const double without = m_mqtt.value(QStringLiteral("idle_plain_cpu_percent"));
+    row(QStringLiteral("CPU per wall second over %1 s, window shown, broker connected / the same "
+                       "program without MQTT beside it")
+            .arg(MqttRun::kIdleSeconds),
+        QStringLiteral("%1 % / %2 % (%3 point); the connection's own thread %4 %")
+            .arg(withMqtt, 0, 'f', 3)
+            .arg(without, 0, 'f', 3)
+            .arg(withMqtt - without, 0, 'f', 3)
+            .arg(m_mqtt.value(QStringLiteral("idle_thread_cpu_percent")), 0, 'f', 4),
+        QStringLiteral("<= +0.1 point"), met(withMqtt - without <= 0.1));
 }

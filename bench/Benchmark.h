@@ -10,12 +10,12 @@
 
 // Runs every measurement and prints the table: frame cost against a bare loop, the tick rate
 // idle, with the dialog open and with the other core busy, the schedule latency, the program's
-// CPU time, disk writes, memory and start-up, and the window on a slow and on a hanging adapter,
-// each next to its target.
+// CPU time, disk writes, memory and start-up, the window on a slow and on a hanging adapter, and
+// the MQTT bridge, each next to its target.
 class Benchmark
 {
 public:
-    enum class Parts { All, FramesOnly, SlowAdapterOnly, ServiceOnly };
+    enum class Parts { All, FramesOnly, SlowAdapterOnly, ServiceOnly, MqttOnly };
 
     int run(Parts parts);
 
@@ -29,6 +29,8 @@ public:
     static constexpr const char *kSlowOption = "--slow";
     // Only the service: idle next to a bare loop, its memory, and its commands to the latch.
     static constexpr const char *kServiceOption = "--service";
+    // Only the MQTT bridge's runs.
+    static constexpr const char *kMqttOption = "--mqtt";
     static int spin();
 
 private:
@@ -40,6 +42,7 @@ private:
     void windowRows();
     void slowAdapterRows();
     void serviceRows();
+    void mqttRows();
     void row(const QString &figure, const QString &measured, const QString &target = QString(),
         const QString &status = QString());
     static QString machine();
@@ -55,4 +58,6 @@ private:
     Figures m_hang;
     Figures m_hangInline;
     ServiceRun::Figures m_service;
+    Figures m_mqtt;
+    QString m_mqttProblem;
 };

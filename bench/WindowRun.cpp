@@ -2,6 +2,7 @@
 #include "WindowRun.h"
 
 #include "ChannelControl.h"
+#include "LatchLog.h"
 #include "Module1.h"
 #include "Peavorm.h"
 #include "PseudoTerminal.h"
@@ -90,21 +91,8 @@ void reportUsage(const Usage &from, const Usage &to)
             : double(to.diskWriteBytes - from.diskWriteBytes));
 }
 
-struct Latch
-{
-    qint64 ns;
-    unsigned value;
-};
-
-QList<Latch> latchesIn(const TraceLog &trace, const QString &device)
-{
-    QList<Latch> latches;
-    for (const TraceLog::Event &event : trace.events(device))
-        if (event.kind == QLatin1String("board") && event.name == QLatin1String("latch"))
-            latches << Latch {qint64(std::llround(event.time * 1e6)) * 1000,
-                event.fields.value(QStringLiteral("value")).toUInt(nullptr, 16)};
-    return latches;
-}
+using Latch = LatchLog::Latch;
+using Awaited = LatchLog::Awaited;
 
 // A clock whose seconds go by in 30 to 60 ms, at random moments against the tick, and which
 // runs 12:00:00 to 12:00:15 over and over. Channel n switches on at second n - 1 and off at
@@ -149,40 +137,22 @@ private:
     std::vector<qint64> m_turns;
 };
 
-// A moment the board was asked for outputs, and until when it may latch them.
-struct Awaited
-{
-    qint64 fromNs;
-    unsigned outputs;
-    qint64 untilNs;
-};
-
-// Whether a latched value serves the wait with the given index.
-using Serves = std::function<bool(int wait, unsigned value)>;
-
 // From each moment (in time order) to the board's first latch that serves it, reported as
 // NAME_count, NAME_missed, NAME_superseded (served by a newer moment's outputs) and the spread.
 void reportWaits(const char *name, const std::vector<Awaited> &awaited, const QList<Latch> &latches,
-    const Serves &serves)
+    const LatchLog::Serves &serves)
 {
     std::vector<qint64> latencies;
     int missed = 0;
     int superseded = 0;
-    int next = 0;
-    for (int wait = 0; wait < int(awaited.size()); ++wait) {
-        const Awaited &w = awaited[size_t(wait)];
-        while (next < latches.size() && latches[next].ns < w.fromNs)
-            ++next;
-        int found = next;
-        while (found < latches.size() && !serves(wait, latches[found].value)
-            && latches[found].ns < w.untilNs)
-            ++found;
-        if (found < latches.size() && serves(wait, latches[found].value)) {
-            latencies.push_back(latches[found].ns - w.fromNs);
-            superseded += latches[found].value == w.outputs ? 0 : 1;
-        } else {
+    const std::vector<Latch> found = LatchLog::firstServing(awaited, latches, serves);
+    for (size_t wait = 0; wait < awaited.size(); ++wait) {
+        if (found[wait].ns < 0) {
             ++missed;
+            continue;
         }
+        latencies.push_back(found[wait].ns - awaited[wait].fromNs);
+        superseded += found[wait].value == awaited[wait].outputs ? 0 : 1;
     }
     const Spread spread = Spread::of(latencies);
     const auto key = [name](const char *figure) { return QByteArray(name) + '_' + figure; };
@@ -391,7 +361,7 @@ int WindowRun::run(
             QThread::usleep(100);
         if (mode != Mode::Latency)
             VirtualBoard::control(QStringLiteral("trace"));
-        const QList<Latch> first = latchesIn(TraceLog(tracePath), device);
+        const QList<Latch> first = LatchLog::read(TraceLog(tracePath), device);
         if (!first.isEmpty())
             report("first_frame_ms", double(first.front().ns - spawnedNs) / 1e6);
     }
@@ -419,7 +389,7 @@ int WindowRun::run(
             QTimer::singleShot(1000, Qt::PreciseTimer, &app, [&, dueNs] {
                 VirtualBoard::control(QStringLiteral("trace"));
                 const TraceLog trace(tracePath);
-                const QList<Latch> latches = latchesIn(trace, device);
+                const QList<Latch> latches = LatchLog::read(trace, device);
                 reportFrames(latches, clicksFromNs, dueNs);
                 if (mode == Mode::Clicks)
                     reportWaits("click", clicks, latches,
@@ -484,7 +454,7 @@ int WindowRun::run(
             QTimer::singleShot((endNs - monotonicNs()) / 1000000, Qt::PreciseTimer, &app, [&] {
                 peavorm.close();
                 VirtualBoard::control(QStringLiteral("trace"));
-                reportLatency(fastClock, latchesIn(TraceLog(tracePath), device));
+                reportLatency(fastClock, LatchLog::read(TraceLog(tracePath), device));
                 app.quit();
             });
             break;

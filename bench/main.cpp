@@ -10,14 +10,17 @@
 
 namespace {
 constexpr const char *kUsage
-    = "Usage: relvoog-bench [--frames | --slow | --service | --window MODE --spawned-ns 0]\n"
+    = "Usage: relvoog-bench [--frames | --slow | --service | --mqtt | --window MODE "
+      "--spawned-ns 0]\n"
       "Measures what a relay frame costs, how steady the tick is, how light the program and the\n"
-      "service run and how the window fares on a slow or a hanging adapter, each figure next to\n"
-      "its target, in about three minutes (bench/README.md explains the figures).\n"
+      "service run, how the window fares on a slow or a hanging adapter and how fast the MQTT\n"
+      "bridge answers, each figure next to its target, in about four and a half minutes\n"
+      "(bench/README.md explains the figures).\n"
       "\n"
       "  --frames    the frame cost alone\n"
       "  --slow      the runs on a slow and a hanging adapter alone\n"
       "  --service   relvoogd alone: idle beside a bare loop, its memory, relvoogctl to the latch\n"
+      "  --mqtt      the MQTT bridge's runs alone, on a mosquitto of their own\n"
       "  --window MODE --spawned-ns 0\n"
       "              one window run alone: MODE is idle, dialog, latency, clicks or hang, with\n"
       "              -inline after it for frames written on the window's thread\n"
@@ -43,6 +46,8 @@ int main(int argc, char *argv[])
         parts = Benchmark::Parts::SlowAdapterOnly;
     } else if (argc == 2 && is(argv[1], Benchmark::kServiceOption)) {
         parts = Benchmark::Parts::ServiceOnly;
+    } else if (argc == 2 && is(argv[1], Benchmark::kMqttOption)) {
+        parts = Benchmark::Parts::MqttOnly;
     } else if (argc == 2 && (is(argv[1], "--help") || is(argv[1], "-h"))) {
         std::fputs(kUsage, stdout);
         return 0;

@@ -2,6 +2,8 @@
 #include "ChannelControl.h"
 #include "LanguageChoice.h"
 #include "Module1.h"
+#include "MqttBridge.h"
+#include "MqttSettings.h"
 #include "Peavorm.h"
 #include "RelayBoard.h"
 #include "RememberedState.h"
@@ -63,6 +65,9 @@ int main(int argc, char *argv[])
     }
     if (!options.settingsProblem().isEmpty())
         print(stderr, options.settingsProblem(), 0);
+    const MqttSettings mqtt = MqttSettings::read(options.settingsPath());
+    if (!mqtt.problem.isEmpty())
+        print(stderr, mqtt.problem, 0);
 
     QGuiApplication::setDesktopFileName(QStringLiteral("relvoog"));
 #ifndef Q_OS_WIN
@@ -94,6 +99,14 @@ int main(int argc, char *argv[])
     // is waited for below.
     QObject::connect(&terminations, &TerminationSignals::received, &window, &Peavorm::CloseMain);
 #endif
+
+    // Without [mqtt] settings nothing of it runs.
+    std::unique_ptr<MqttBridge> bridge;
+    if (mqtt.enabled()) {
+        bridge = std::make_unique<MqttBridge>(channels, mqtt);
+        QObject::connect(
+            bridge.get(), &MqttBridge::connectionChanged, &window, &Peavorm::showBrokerState);
+    }
 
     // The all-off frame is the first the board gets; the tick starts with the event loop.
     channels.load();

@@ -63,6 +63,7 @@ private slots:
     void lampsSayTheirState();
     void portLabelTellsWhyFramesFail_data();
     void portLabelTellsWhyFramesFail();
+    void portLabelTellsTheBroker();
     void quit_data();
     void quit();
 };
@@ -242,6 +243,22 @@ void tst_Peavorm::portLabelTellsWhyFramesFail()
     program.clock.tick();
     QCOMPARE(colour(), QColor(Qt::blue));
     QCOMPARE(portLabel->toolTip(), openError ? QString() : toolTip);
+}
+
+void tst_Peavorm::portLabelTellsTheBroker()
+{
+    Program program;
+    auto *portLabel = program.find<QLabel>(QStringLiteral("PortLabel"));
+    program.window.showBrokerState(false, QStringLiteral("Connection refused"));
+    const QString lost = portLabel->toolTip();
+    QVERIFY2(lost.startsWith(QLatin1String("MQTT")) && lost.contains(QLatin1String("refused")),
+        qPrintable(lost));
+    program.window.showBrokerState(true, QStringLiteral("broker.lan:1883"));
+    QVERIFY2(portLabel->toolTip().contains(QLatin1String("broker.lan:1883")),
+        qPrintable(portLabel->toolTip()));
+    QVERIFY(portLabel->toolTip() != lost);
+    // Nothing but the tooltip tells it: the port number keeps its colour.
+    QCOMPARE(portLabel->palette().color(QPalette::WindowText), QColor(Qt::blue));
 }
 
 void tst_Peavorm::quit_data()

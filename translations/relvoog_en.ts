@@ -2,6 +2,45 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="et">
 <context>
+    <name>BrokerClient</name>
+    <message>
+        <source>Ühendus MQTT-vahendajaga %1 on loodud.</source>
+        <translation>Connected to the MQTT broker %1.</translation>
+    </message>
+    <message>
+        <source>: vahendaja sertifikaat pole süsteemi usaldatud CA allkirjastatud või pole välja antud nimele %1</source>
+        <translation>: the broker&apos;s certificate is not signed by a CA the system trusts, or not issued for %1</translation>
+    </message>
+    <message>
+        <source>: vahendaja sertifikaat pole allkirjastatud failis %1 oleva CA poolt või pole välja antud nimele %2</source>
+        <translation>: the broker&apos;s certificate is not signed by the CA in %1, or not issued for %2</translation>
+    </message>
+    <message>
+        <source>TLS ei tööta failiga %1: %2</source>
+        <translation>no TLS with %1: %2</translation>
+    </message>
+    <message>
+        <source>MQTT jääb välja: %1.</source>
+        <translation>MQTT stays off: %1.</translation>
+    </message>
+    <message>
+        <source>vahendaja keeldus ühendusest või sulges selle enne TLS-i kokkulepet</source>
+        <translation>the broker refused the connection or closed it before TLS was agreed</translation>
+    </message>
+    <message>
+        <source>Ühendus MQTT-vahendajaga %1 katkes: %2.</source>
+        <translation>Lost the MQTT broker %1: %2.</translation>
+    </message>
+    <message>
+        <source>MQTT-vahendajaga %1 ei saa ühendust: %2 (proovin uuesti, hiljemalt %3 s pärast).</source>
+        <translation>Cannot connect to the MQTT broker %1: %2 (trying again within %3 s).</translation>
+    </message>
+    <message>
+        <source>MQTT teek ei võtnud vastu: %1: %2.</source>
+        <translation>Refused by the MQTT library: %1: %2.</translation>
+    </message>
+</context>
+<context>
     <name>ChannelControl</name>
     <message>
         <source>Automaatreziimi siirdumiseks peavad sisse- ja väljalülitumisajad olema defineeritud. Jätkan käsitsijuhtimisel!</source>
@@ -56,6 +95,33 @@
     <message>
         <source>Adapter ei vasta; tõmba see välja ja ühenda uuesti.</source>
         <translation>The adapter does not answer; unplug it and plug it in again.</translation>
+    </message>
+</context>
+<context>
+    <name>HomeAssistantDiscovery</name>
+    <message>
+        <source>Relee %1</source>
+        <translation>Relay %1</translation>
+    </message>
+    <message>
+        <source>Relee %1 automaatjuhtimine</source>
+        <translation>Relay %1 automatic mode</translation>
+    </message>
+    <message>
+        <source>Relee %1 sisse</source>
+        <translation>Relay %1 switch-on time</translation>
+    </message>
+    <message>
+        <source>Relee %1 välja</source>
+        <translation>Relay %1 switch-off time</translation>
+    </message>
+    <message>
+        <source>Kõik releed välja</source>
+        <translation>All relays off</translation>
+    </message>
+    <message>
+        <source>Ühendus</source>
+        <translation>Connection</translation>
     </message>
 </context>
 <context>
@@ -169,6 +235,64 @@
     </message>
 </context>
 <context>
+    <name>MqttBridge</name>
+    <message>
+        <source>MQTT-ühendus vahendajaga %1 ei lõppenud õigel ajal.</source>
+        <translation>The MQTT connection to %1 did not end in time.</translation>
+    </message>
+    <message>
+        <source>säilitatud (retain) käsku ei täideta; saada käske ilma retain-liputa ja kustuta see tühja säilitatud sõnumiga</source>
+        <translation>a retained command is ignored; send commands without retain, and clear this one with an empty retained message</translation>
+    </message>
+    <message>
+        <source>%1-baidist käsku ei täideta; pikim käsk on %2 baiti</source>
+        <translation>a command of %1 bytes is ignored; the longest is %2 bytes</translation>
+    </message>
+    <message>
+        <source>kanalit %1 ei ole; kanalid on 1 kuni %2</source>
+        <translation>there is no channel %1; the channels are 1 to %2</translation>
+    </message>
+    <message>
+        <source>%1 ei ole siin käsk; käsud on ON, OFF ja TOGGLE</source>
+        <translation>%1 is not a command here; the commands are ON, OFF and TOGGLE</translation>
+    </message>
+    <message>
+        <source>%1 ei ole siin käsk; käsud on auto ja manual</source>
+        <translation>%1 is not a command here; the commands are auto and manual</translation>
+    </message>
+    <message>
+        <source>%1 ei ole kellaaeg; aeg on HH:MM:SS, tühi tähendab, et aega pole</source>
+        <translation>%1 is not a time; a time is HH:MM:SS, and empty means none</translation>
+    </message>
+</context>
+<context>
+    <name>MqttSettings</name>
+    <message>
+        <source>%1 on &quot;%2&quot;; lubatud on true ja false</source>
+        <translation>%1 is &quot;%2&quot;; it takes true or false</translation>
+    </message>
+    <message>
+        <source>MQTT jääb välja: %1.</source>
+        <translation>MQTT stays off: %1.</translation>
+    </message>
+    <message>
+        <source>port on &quot;%1&quot;</source>
+        <translation>port is &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>paroolifail %1: %2</source>
+        <translation>the password file %1: %2</translation>
+    </message>
+    <message>
+        <source>CA fail %1: %2</source>
+        <translation>the CA file %1: %2</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; ei sobi teemade juureks: + ja # pole lubatud, ükski tase ei tohi olla tühi ega $-ga algav</source>
+        <translation>&quot;%1&quot; cannot be a topic root: no + or #, no empty level, no $ at the start</translation>
+    </message>
+</context>
+<context>
     <name>Peavorm</name>
     <message>
         <source>Relee 1</source>
@@ -274,6 +398,14 @@
     <message>
         <source>Port %1 jäeti: %2</source>
         <translation>Moved away from port %1: %2</translation>
+    </message>
+    <message>
+        <source>MQTT: ühendatud, %1</source>
+        <translation>MQTT: connected, %1</translation>
+    </message>
+    <message>
+        <source>MQTT: ühendus puudub: %1</source>
+        <translation>MQTT: not connected: %1</translation>
     </message>
 </context>
 <context>

@@ -28,6 +28,7 @@ QJsonValue jsonText(const QString &text)
 
 RelvoogClient::RelvoogClient(bool systemBus, bool json)
     : m_bus(systemBus ? QDBusConnection::systemBus() : QDBusConnection::sessionBus())
+    , m_unreachable(m_bus.isConnected() ? QString() : m_bus.lastError().message())
     , m_system(systemBus)
     , m_json(json)
     , m_service(Relvoog1::kService, Relvoog1::kPath, m_bus)
@@ -47,7 +48,7 @@ int RelvoogClient::failure(const QDBusError &error) const
     if (!m_bus.isConnected()) {
         text
             = (m_system ? tr("Süsteemi siinile ei pääse: %1.") : tr("Seansi siinile ei pääse: %1."))
-                  .arg(m_bus.lastError().message());
+                  .arg(m_unreachable);
         status = Unreachable;
     } else if (error.type() == QDBusError::ServiceUnknown) {
         text = tr("relvoogd ei tööta %1.").arg(onTheBus());
@@ -60,7 +61,8 @@ int RelvoogClient::failure(const QDBusError &error) const
         || error.name() == Relvoog1::kInvalidPort) {
         status = Usage;
     }
-    printLine(stderr, QStringLiteral("relvoogctl: ") + text);
+    // One line, whatever the service or Qt put into the message.
+    printLine(stderr, QStringLiteral("relvoogctl: ") + text.simplified());
     return status;
 }
 

@@ -42,6 +42,9 @@ private:
     QString onTheBus() const;
 
     QDBusConnection m_bus;
+    // Why the bus could not be reached, as it was said when connecting; later calls only say
+    // that there is no connection.
+    QString m_unreachable;
     bool m_system;
     bool m_json;
     Relvoog1Proxy m_service;

@@ -123,16 +123,15 @@ StartOptions::Action StartOptions::parse(
         return Action::ShowVersion;
     }
 
-    const QString settingsPath
-        = parser.isSet(config) ? parser.value(config) : defaultSettingsPath();
+    m_settingsPath = parser.isSet(config) ? parser.value(config) : defaultSettingsPath();
     // A file named on the command line is meant to be there; the default one need not be.
-    if (parser.isSet(config) && !QFileInfo::exists(settingsPath)) {
-        m_message = tr("Seadete faili %1 ei ole olemas.").arg(settingsPath);
+    if (parser.isSet(config) && !QFileInfo::exists(m_settingsPath)) {
+        m_message = tr("Seadete faili %1 ei ole olemas.").arg(m_settingsPath);
         return Action::Refuse;
     }
     m_devices = defaultDevices;
-    if (QFileInfo::exists(settingsPath)) {
-        QSettings settings(settingsPath, QSettings::IniFormat);
+    if (QFileInfo::exists(m_settingsPath)) {
+        QSettings settings(m_settingsPath, QSettings::IniFormat);
         if (readable(settings)) {
             m_devices[0] = settings.value(QStringLiteral("ports/port1"), m_devices[0]).toString();
             m_devices[1] = settings.value(QStringLiteral("ports/port2"), m_devices[1]).toString();
@@ -143,15 +142,15 @@ StartOptions::Action StartOptions::parse(
                 if (!m_language)
                     m_settingsProblem
                         = tr("Failis %1 on keel '%2', mis ei ole et ega en; keel on süsteemi oma.")
-                              .arg(settingsPath, name);
+                              .arg(m_settingsPath, name);
             }
         } else if (service) {
             // Its ports may be in it, and the default ones could be another board's.
-            m_message = tr("Seadete faili %1 ei saa lugeda.").arg(settingsPath);
+            m_message = tr("Seadete faili %1 ei saa lugeda.").arg(m_settingsPath);
             return Action::Refuse;
         } else {
             m_settingsProblem
-                = tr("Faili %1 ei saa lugeda; see jäetakse kõrvale.").arg(settingsPath);
+                = tr("Faili %1 ei saa lugeda; see jäetakse kõrvale.").arg(m_settingsPath);
         }
     }
     if (parser.isSet(port1))

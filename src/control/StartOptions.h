@@ -41,6 +41,8 @@ public:
     // Where they are remembered: --state, or the file of port 1's board; for the service, in
     // the state folder that systemd gives it, if it gives one.
     QString statePath() const { return m_statePath; }
+    // --config, or the default one; it need not exist.
+    QString settingsPath() const { return m_settingsPath; }
     // The service's bus: the system bus rather than the user's session bus.
     bool systemBus() const { return m_systemBus; }
     QString message() const { return m_message; }
@@ -53,6 +55,7 @@ private:
     bool m_restore = false;
     std::optional<LanguageChoice::Language> m_language;
     QString m_statePath;
+    QString m_settingsPath;
     bool m_systemBus = false;
     QString m_message;
     QString m_settingsProblem;

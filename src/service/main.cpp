@@ -1,6 +1,8 @@
 #include "ChannelControl.h"
 #include "LanguageChoice.h"
 #include "Module1.h"
+#include "MqttBridge.h"
+#include "MqttSettings.h"
 #include "RelayBoard.h"
 #include "Relvoog1.h"
 #include "Relvoog1Adaptor.h"
@@ -82,7 +84,7 @@ int main(int argc, char *argv[])
         qCCritical(lcService).noquote()
             << (system ? QCoreApplication::translate("main", "Süsteemi siinile ei pääse: %1.")
                        : QCoreApplication::translate("main", "Seansi siinile ei pääse: %1."))
-                   .arg(bus.lastError().message());
+                   .arg(bus.lastError().message().simplified());
         return kBusRefused;
     }
     Module1 store;
@@ -93,13 +95,13 @@ int main(int argc, char *argv[])
     if (!bus.registerObject(Relvoog1::kPath, &channels)
         || !bus.registerService(Relvoog1::kService)) {
         const uint holder = bus.interface()->servicePid(Relvoog1::kService);
-        qCCritical(lcService).noquote()
-            << (holder ? QCoreApplication::translate(
+        qCCritical(lcService).noquote() << (holder
+                ? QCoreApplication::translate(
                     "main", "Nimi %1 on %2 juba võetud: seal töötab relvoogd (protsess %3).")
-                             .arg(Relvoog1::kService, onTheBus)
-                             .arg(holder)
-                       : QCoreApplication::translate("main", "Nime %1 ei saa %2 võtta: %3")
-                             .arg(Relvoog1::kService, onTheBus, bus.lastError().message()));
+                      .arg(Relvoog1::kService, onTheBus)
+                      .arg(holder)
+                : QCoreApplication::translate("main", "Nime %1 ei saa %2 võtta: %3")
+                      .arg(Relvoog1::kService, onTheBus, bus.lastError().message().simplified()));
         return kBusRefused;
     }
     qCInfo(lcService).noquote() << QCoreApplication::translate(
@@ -116,6 +118,14 @@ int main(int argc, char *argv[])
                            .arg(channels.device(port));
             shown = port;
         });
+
+    // Without [mqtt] settings nothing of it runs.
+    const MqttSettings mqtt = MqttSettings::read(options.settingsPath());
+    if (!mqtt.problem.isEmpty())
+        qCWarning(lcService).noquote() << mqtt.problem;
+    std::unique_ptr<MqttBridge> bridge;
+    if (mqtt.enabled())
+        bridge = std::make_unique<MqttBridge>(channels, mqtt);
 
     // The all-off frame is the first the board gets; the tick starts with the event loop. With
     // no one there to set the channels again after a restart, they are always resumed.

@@ -248,6 +248,13 @@ void Peavorm::showStartNote(const QString &note)
     showPortState();
 }
 
+void Peavorm::showBrokerState(bool connected, const QString &detail)
+{
+    m_brokerState
+        = (connected ? tr("MQTT: ühendatud, %1") : tr("MQTT: ühendus puudub: %1")).arg(detail);
+    showPortState();
+}
+
 void Peavorm::showPortState()
 {
     // Drawn red while frames fail, so that lamps the board never got do not pass for its
@@ -257,7 +264,7 @@ void Peavorm::showPortState()
         QPalette::WindowText, DesignUnits::colour(m_linkFailure.isEmpty() ? kBlue : kLampOn));
     m_portLabel->setPalette(palette);
     QStringList notes;
-    for (const QString &note : {m_linkFailure, m_portLeft, m_startNote})
+    for (const QString &note : {m_linkFailure, m_portLeft, m_startNote, m_brokerState})
         if (!note.isEmpty())
             notes << note;
     m_portLabel->setToolTip(notes.join(QLatin1Char('\n')));

@@ -25,6 +25,8 @@ public:
 
     // Something the user should know about the start, such as why nothing was restored.
     void showStartNote(const QString &note);
+    // Whether the MQTT broker is connected: its address, or why not.
+    void showBrokerState(bool connected, const QString &detail);
 
     // Quits: unloads the window, which ends the program. Nothing is written to the board.
     void CloseMain();
@@ -65,8 +67,9 @@ private:
     QLabel *m_kuupaev = nullptr;
     QLabel *m_portLabel = nullptr;
     // What the port label's tooltip tells besides its number: why frames fail, why a port was
-    // left, what went wrong at the start.
+    // left, what went wrong at the start, and how the MQTT broker is reached.
     QString m_linkFailure;
     QString m_portLeft;
     QString m_startNote;
+    QString m_brokerState;
 };
