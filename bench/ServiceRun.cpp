@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ServiceRun.h"
 
 #include "FrameCost.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "UnclaimedPseudoTerminal.h"
 
 #include "DeviceClaim.h"

@@ -124,12 +124,16 @@ void tst_RelayBoard::hungPortIsTold()
     RelayBoard board(
         std::move(owned), RelayBoard::Threading::Background, std::chrono::milliseconds(50));
     QSignalSpy written(&board, &RelayBoard::frameWritten);
+    // A frame that gets through first, so that the one after the hang goes as it did.
     board.write(statesOf(0x01));
-    port.held.acquire();
+    port.passes.release();
+    QVERIFY(written.wait(5000));
+    board.write(statesOf(0x01));
+    port.held.acquire(2);
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("ei vasta")));
     QVERIFY(written.wait(5000));
-    const auto error = written[0][2].value<LinkError>();
+    const auto error = written.constLast()[2].value<LinkError>();
     QCOMPARE(error.reason, LinkError::Reason::NoAnswer);
     QCOMPARE(error.text, QStringLiteral("Seade /dev/relay1 ei vasta."));
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ChannelControl.h"
 #include "LanguageChoice.h"
 #include "OpenWatch.h"

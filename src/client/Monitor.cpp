@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Monitor.h"
 
 #include "Relvoog1.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LanguageChoice.h"
 #include "RelvoogClient.h"
 

@@ -96,9 +96,18 @@ struct RelayBoard::Writer
             lock.lock();
             busy = false;
             // A trial already told as not answering has had its outcome; a frame's end is told
-            // all the same, since it ends the failure.
+            // all the same, since it ends the failure. A frame that went as the one before it
+            // tells nothing new, and a hundred wake-ups a second of the board's thread for it
+            // would be the idle program's largest cost.
             const bool told = toldAsHung && current.kind == Request::TryPort;
-            if (board && !told)
+            const bool same = current.kind == Request::WriteFrame && current.frame == Frame::States
+                && !toldAsHung && current.portNumber == lastPortNumber
+                && error.failed() == lastError.failed() && error.text == lastError.text;
+            if (current.kind == Request::WriteFrame) {
+                lastPortNumber = current.portNumber;
+                lastError = error;
+            }
+            if (board && !told && !same)
                 QMetaObject::invokeMethod(
                     board,
                     [board = board, request = current, error] { board->report(request, error); },
@@ -117,6 +126,9 @@ struct RelayBoard::Writer
     bool busy = false;
     std::chrono::steady_clock::time_point busySince;
     bool toldAsHung = false;
+    // The outcome of the last frame written, so that only what differs is posted.
+    quint16 lastPortNumber = 0;
+    LinkError lastError;
     bool stopping = false;
     RelayBoard *board = nullptr; // cleared when the board goes, so nothing is reported to it
     std::thread thread;

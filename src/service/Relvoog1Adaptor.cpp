@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Relvoog1Adaptor.h"
 
 #include "ChannelControl.h"
