@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "ChannelRig.h"
+#include "WallClock.h"
 
 #include <QtTest>
 
 // The 10 ms tick: the switching times of automatic channels, also those a late tick has crossed,
-// and the frame it writes every time. The clock labels are checked in the window's tests.
+// and the frame it writes every time; and the local time it reads. The clock labels are checked
+// in the window's tests.
 class tst_ScheduleClock : public QObject
 {
     Q_OBJECT
@@ -15,6 +17,8 @@ private slots:
     void switchingTimes();
     void lateTick_data();
     void lateTick();
+    void wallClock_data();
+    void wallClock();
 
 private:
     std::unique_ptr<ChannelRig> rig;
@@ -137,6 +141,49 @@ void tst_ScheduleClock::lateTick()
     QCOMPARE(rig->port.boards[1].outputs(), onAfter ? 0x08 : 0x00);
     // A manual channel is never switched, whatever the clock crossed.
     QVERIFY(!rig->channels.RelayState(5));
+}
+
+void tst_ScheduleClock::wallClock_data()
+{
+    QTest::addColumn<QList<QDateTime>>("readings"); // UTC, one after the other
+    QTest::addColumn<QStringList>("shown");
+
+    const auto utc = [](int month, int day, int h, int m, int s, int ms = 0) {
+        return QDateTime(QDate(2026, month, day), QTime(h, m, s, ms), Qt::UTC);
+    };
+    QTest::newRow("summer time begins")
+        << QList<QDateTime> {utc(3, 29, 0, 59, 59, 990), utc(3, 29, 1, 0, 0)}
+        << QStringList {
+               QStringLiteral("2026-03-29 02:59:59"), QStringLiteral("2026-03-29 04:00:00")};
+    QTest::newRow("summer time ends, the hour again")
+        << QList<QDateTime> {utc(10, 25, 0, 59, 59, 5), utc(10, 25, 0, 59, 59, 995),
+               utc(10, 25, 1, 0, 0)}
+        << QStringList {QStringLiteral("2026-10-25 03:59:59"),
+               QStringLiteral("2026-10-25 03:59:59"), QStringLiteral("2026-10-25 03:00:00")};
+    QTest::newRow("clock set back before the change")
+        << QList<QDateTime> {utc(3, 29, 1, 0, 0, 500), utc(3, 29, 0, 59, 59, 500)}
+        << QStringList {
+               QStringLiteral("2026-03-29 04:00:00"), QStringLiteral("2026-03-29 02:59:59")};
+    QTest::newRow("midnight, a new day")
+        << QList<QDateTime> {utc(12, 6, 21, 59, 59, 999), utc(12, 6, 22, 0, 0)}
+        << QStringList {
+               QStringLiteral("2026-12-06 23:59:59"), QStringLiteral("2026-12-07 00:00:00")};
+}
+
+void tst_ScheduleClock::wallClock()
+{
+    QFETCH(QList<QDateTime>, readings);
+    QFETCH(QStringList, shown);
+
+    // Tallinn's zone, written out so that no time zone database is needed: summer time from the
+    // last Sunday of March, 03:00, to the last Sunday of October, 04:00.
+    qputenv("TZ", "EET-2EEST,M3.5.0/3,M10.5.0/4");
+    auto reading = readings.cbegin();
+    WallClock clock([&reading] { return (reading++)->toMSecsSinceEpoch(); });
+    QStringList got;
+    while (reading != readings.cend())
+        got << clock().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    QCOMPARE(got, shown);
 }
 
 QTEST_GUILESS_MAIN(tst_ScheduleClock)

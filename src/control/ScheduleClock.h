@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "WallClock.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QTimer>
@@ -21,7 +23,7 @@ class ScheduleClock : public QObject
 public:
     using Clock = std::function<QDateTime()>;
 
-    explicit ScheduleClock(ChannelControl &channels, Clock now = &QDateTime::currentDateTime);
+    explicit ScheduleClock(ChannelControl &channels, Clock now = WallClock());
 
     // Starts Timer1; ticks follow on the thread's event loop until stop().
     void start();
