@@ -78,10 +78,26 @@ void tst_VirtualBoardEndToEnd::manualSwitches()
 
     // The port as the board needs it: 9600 baud 8N1, no flow control, and no wait for a carrier
     // the board never raises.
-    const virtualboard_state state = rig.state(1);
-    QCOMPARE(state.baud, 9600u);
-    QCOMPARE(
-        state.controlFlags & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL), unsigned(CS8 | CLOCAL));
+    // Set again at the next frame after another program changed them.
+    for (const bool changedBetween : {false, true}) {
+        if (changedBetween) {
+            const int other = ::open(qPrintable(rig.device(1)), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            QVERIFY(other != -1);
+            termios settings {};
+            QCOMPARE(::tcgetattr(other, &settings), 0);
+            settings.c_cflag
+                = (settings.c_cflag & ~tcflag_t(CSIZE | CLOCAL)) | CS7 | PARENB | CSTOPB | CRTSCTS;
+            ::cfsetospeed(&settings, B1200);
+            QCOMPARE(::tcsetattr(other, TCSANOW, &settings), 0);
+            ::close(other);
+            QCOMPARE(rig.state(1).baud, 1200u);
+            rig.clock.tick();
+        }
+        const virtualboard_state state = rig.state(1);
+        QCOMPARE(state.baud, 9600u);
+        QCOMPARE(state.controlFlags & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL),
+            unsigned(CS8 | CLOCAL));
+    }
 }
 
 void tst_VirtualBoardEndToEnd::writingThread()

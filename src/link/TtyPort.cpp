@@ -73,6 +73,7 @@ bool TtyPort::open()
     if (m_device != m_checkedDevice) {
         m_checkedDevice = m_device;
         m_deviceIsConsole = isConsole(m_device);
+        m_encodedDevice = QFile::encodeName(m_device);
     }
     if (m_deviceIsConsole) {
         m_error = {LinkError::Reason::ConsoleRefused,
@@ -81,8 +82,7 @@ bool TtyPort::open()
     }
 
     // No controlling terminal, and no wait for a carrier the board never raises.
-    m_fd = ::open(
-        QFile::encodeName(m_device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    m_fd = ::open(m_encodedDevice.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (m_fd == -1)
         return fail(LinkError::Reason::OpenFailed, openFailure(), errno);
     // Another program that holds the port exclusively, or locks it as we do, keeps us out, and
@@ -103,17 +103,21 @@ bool TtyPort::open()
 
 bool TtyPort::configure()
 {
-    // Applied at every opening, since another program may have changed them in between: 9600
-    // baud 8N1, raw, no flow control, so that DTR and RTS move only on our requests.
+    // Checked at every opening, since another program may have changed them in between: 9600
+    // baud 8N1, raw, no flow control, so that DTR and RTS move only on our requests. They are
+    // set only when they differ, which at a hundred frames a second is almost never.
     termios settings {};
     if (::tcgetattr(m_fd, &settings) == -1)
         return fail(LinkError::Reason::OpenFailed, openFailure(), errno);
+    const termios found = settings;
     ::cfmakeraw(&settings);
     ::cfsetispeed(&settings, B9600);
     ::cfsetospeed(&settings, B9600);
     settings.c_cflag &= ~tcflag_t(CSIZE | PARENB | CSTOPB | CRTSCTS);
     settings.c_cflag |= CS8 | CLOCAL | CREAD;
     settings.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY);
+    if (std::memcmp(&settings, &found, sizeof settings) == 0)
+        return true;
     if (::tcsetattr(m_fd, TCSANOW, &settings) == -1)
         return fail(LinkError::Reason::OpenFailed, openFailure(), errno);
     return true;

@@ -56,8 +56,11 @@ private:
 
     QStringList m_devices;
     Consoles m_consoles;
+    // What is known of the device last opened: whether it is a console, and its path as the
+    // system spells it.
     QString m_checkedDevice;
     bool m_deviceIsConsole = false;
+    QByteArray m_encodedDevice;
     QString m_device;
     int m_fd = -1;
     LinkError m_error;
