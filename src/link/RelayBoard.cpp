@@ -4,6 +4,7 @@
 #include "Port.h"
 
 #include <QLoggingCategory>
+#include <QSemaphore>
 
 #include <cerrno>
 #include <condition_variable>
@@ -15,7 +16,6 @@ Q_LOGGING_CATEGORY(lcRelayBoard, "relvoog.link")
 
 namespace {
 const QByteArray kStrobe = QByteArrayLiteral("a");
-constexpr std::chrono::milliseconds kAnswerCheckInterval {100};
 
 bool shiftBit(Port &port, bool bit)
 {
@@ -81,11 +81,20 @@ struct RelayBoard::Writer
 
     void run()
     {
-        std::unique_lock<std::mutex> lock(mutex);
+        std::unique_lock<std::mutex> lock(mutex, std::defer_lock);
         for (;;) {
-            wake.wait(lock, [this] { return stopping || !pending.empty(); });
+            // One release for every request submitted, so none waits for a wake-up that came
+            // before it; one that a newer request took the place of leaves a release that finds
+            // nothing. Unlike a condition variable's, this wait leaves the mutex uncontended, so
+            // the frame a hundred times a second costs no system call to unlock it.
+            requested.acquire();
+            lock.lock();
             if (stopping)
                 return;
+            if (pending.empty()) {
+                lock.unlock();
+                continue;
+            }
             current = pending.front();
             pending.pop_front();
             busy = true;
@@ -113,12 +122,13 @@ struct RelayBoard::Writer
                     [board = board, request = current, error] { board->report(request, error); },
                     Qt::QueuedConnection);
             idle.notify_all();
+            lock.unlock();
         }
     }
 
     const std::unique_ptr<Port> port;
     std::mutex mutex;
-    std::condition_variable wake;
+    QSemaphore requested;
     std::condition_variable idle;
     // At most one frame and one trial wait: each newer one takes the place of the one before.
     std::deque<Request> pending;
@@ -141,7 +151,7 @@ RelayBoard::RelayBoard(
 {
     if (threading == Threading::Inline)
         return;
-    m_answerCheck.setInterval(kAnswerCheckInterval);
+    m_answerCheck.setSingleShot(true);
     connect(&m_answerCheck, &QTimer::timeout, this, &RelayBoard::checkAnswer);
     m_writer->board = this;
     m_writer->thread = std::thread([writer = m_writer] { writer->run(); });
@@ -158,7 +168,7 @@ RelayBoard::~RelayBoard()
         m_writer->board = nullptr;
         busy = m_writer->busy;
     }
-    m_writer->wake.notify_all();
+    m_writer->requested.release();
     // A thread stuck in a request to a dead adapter is left to the process's end; it shares the
     // port, so it never touches anything freed. Otherwise it is on its way out.
     if (busy)
@@ -266,9 +276,11 @@ void RelayBoard::submit(const Request &request)
     }
     pending.push_back(queued);
     lock.unlock();
-    m_writer->wake.notify_one();
+    m_writer->requested.release();
+    // The request can start no sooner than now, so it cannot be overdue before the limit has
+    // passed from here.
     if (!m_answerCheck.isActive())
-        m_answerCheck.start();
+        m_answerCheck.start(m_answerLimit);
 }
 
 bool RelayBoard::stop(std::chrono::milliseconds limit)
@@ -276,24 +288,33 @@ bool RelayBoard::stop(std::chrono::milliseconds limit)
     std::unique_lock<std::mutex> lock(m_writer->mutex);
     m_writer->stopping = true;
     m_writer->pending.clear();
-    m_writer->wake.notify_all();
+    m_writer->requested.release();
     return m_writer->idle.wait_for(lock, limit, [this] { return !m_writer->busy; });
 }
 
 void RelayBoard::checkAnswer()
 {
+    // Looks again when the request under way would reach the limit: about once a second while
+    // frames go through, and at that very moment for one that hangs.
     std::unique_lock<std::mutex> lock(m_writer->mutex);
     if (!m_writer->busy) {
-        if (m_writer->pending.empty())
-            m_answerCheck.stop();
+        // One that waits starts no sooner than now.
+        if (!m_writer->pending.empty())
+            m_answerCheck.start(m_answerLimit);
         return;
     }
-    if (m_writer->toldAsHung
-        || std::chrono::steady_clock::now() - m_writer->busySince < m_answerLimit)
+    const auto overdueIn = m_writer->busySince + m_answerLimit - std::chrono::steady_clock::now();
+    if (m_writer->toldAsHung || overdueIn > overdueIn.zero()) {
+        // Told already: the next request is looked at once this one has ended.
+        m_answerCheck.start(m_writer->toldAsHung
+                ? m_answerLimit
+                : std::chrono::ceil<std::chrono::milliseconds>(overdueIn));
         return;
+    }
     m_writer->toldAsHung = true;
     const Request request = m_writer->current;
     lock.unlock();
+    m_answerCheck.start(m_answerLimit);
     report(request,
         {LinkError::Reason::NoAnswer, tr("Seade %1 ei vasta.").arg(device(request.portNumber)),
             ETIMEDOUT});
