@@ -235,6 +235,17 @@
     </message>
 </context>
 <context>
+    <name>MosquittoLibrary</name>
+    <message>
+        <source>teeki ei saa laadida: %1</source>
+        <translation>the library cannot be loaded: %1</translation>
+    </message>
+    <message>
+        <source>teegist %1 puuduvad %2</source>
+        <translation>%1 lacks %2</translation>
+    </message>
+</context>
+<context>
     <name>MqttBridge</name>
     <message>
         <source>MQTT-ühendus vahendajaga %1 ei lõppenud õigel ajal.</source>

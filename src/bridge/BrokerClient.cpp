@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "BrokerClient.h"
 
+#include "MosquittoLibrary.h"
+
 #include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <QThread>
 
-#include <mosquitto.h>
 #include <mqtt_protocol.h>
 
 #include <cerrno>
@@ -38,8 +39,9 @@ struct BrokerClient::Callbacks
         auto *client = static_cast<BrokerClient *>(data);
         if (reason != 0) {
             // The library ends the connection right after this; lost() tells why.
-            client->m_refusal = QString::fromUtf8(
-                reason < 128 ? mosquitto_connack_string(reason) : mosquitto_reason_string(reason));
+            client->m_refusal
+                = QString::fromUtf8(reason < 128 ? client->m_lib->mosquitto_connack_string(reason)
+                                                 : client->m_lib->mosquitto_reason_string(reason));
             return;
         }
         client->m_connected = true;
@@ -97,65 +99,71 @@ BrokerClient::BrokerClient(const MqttSettings &settings, const QString &willTopi
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &BrokerClient::tryConnect);
     m_keepAlive.setInterval(kKeepAliveCheck);
-    connect(
-        &m_keepAlive, &QTimer::timeout, this, [this] { serviced(mosquitto_loop_misc(m_mosq)); });
+    connect(&m_keepAlive, &QTimer::timeout, this,
+        [this] { serviced(m_lib->mosquitto_loop_misc(m_mosq)); });
 }
 
 BrokerClient::~BrokerClient()
 {
     if (m_mosq)
-        mosquitto_destroy(m_mosq);
+        m_lib->mosquitto_destroy(m_mosq);
 }
 
 void BrokerClient::start()
 {
-    static const int initialised = mosquitto_lib_init();
-    Q_UNUSED(initialised)
-
+    QString problem;
+    m_lib = MosquittoLibrary::load(&problem);
+    if (!m_lib) {
+        stopFor(QStringLiteral("libmosquitto: ") + problem);
+        return;
+    }
     // One id per board: a restart takes over the connection its crashed predecessor may have
     // left half open, rather than that one's will telling "offline" after the new "online".
-    m_mosq = mosquitto_new(
+    m_mosq = m_lib->mosquitto_new(
         (QStringLiteral("relvoog-") + m_settings.boardId()).toUtf8().constData(), true, this);
     // Version 5, for the retain flag as published: a retained command is ignored whether the
     // broker kept it or passes it on as it arrives.
-    mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
+    m_lib->mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
     // A state message goes out at once, not after the acknowledgement of the one before it.
-    mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1);
+    m_lib->mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1);
     if (!m_settings.username.isEmpty())
-        mosquitto_username_pw_set(m_mosq, m_settings.username.toUtf8().constData(),
+        m_lib->mosquitto_username_pw_set(m_mosq, m_settings.username.toUtf8().constData(),
             m_settings.password.isNull() ? nullptr : m_settings.password.constData());
-    mosquitto_will_set_v5(m_mosq, m_willTopic.toUtf8().constData(), int(m_willPayload.size()),
-        m_willPayload.constData(), kQos, true, nullptr);
+    m_lib->mosquitto_will_set_v5(m_mosq, m_willTopic.toUtf8().constData(),
+        int(m_willPayload.size()), m_willPayload.constData(), kQos, true, nullptr);
     if (m_settings.tls) {
         // Debian's folder of the system's CAs: libmosquitto's own choice of the system's CAs
         // works for the first connection only.
         const int result = m_settings.caFile.isEmpty()
-            ? mosquitto_tls_set(m_mosq, nullptr, "/etc/ssl/certs", nullptr, nullptr, nullptr)
-            : mosquitto_tls_set(m_mosq, m_settings.caFile.toLocal8Bit().constData(), nullptr,
+            ? m_lib->mosquitto_tls_set(m_mosq, nullptr, "/etc/ssl/certs", nullptr, nullptr, nullptr)
+            : m_lib->mosquitto_tls_set(m_mosq, m_settings.caFile.toLocal8Bit().constData(), nullptr,
                 nullptr, nullptr, nullptr);
         // Without its CA the library would connect without TLS; better not at all.
         if (result != MOSQ_ERR_SUCCESS) {
-            m_finished = true;
-            const QString why
-                = tr("TLS ei tööta failiga %1: %2").arg(m_settings.caFile, failureText(result));
-            qCWarning(lcMqtt).noquote() << tr("MQTT jääb välja: %1.").arg(why);
-            emit disconnected(why);
+            stopFor(tr("TLS ei tööta failiga %1: %2").arg(m_settings.caFile, failureText(result)));
             return;
         }
         // The broker's certificate must be issued for the host name it is reached by.
-        mosquitto_tls_insecure_set(m_mosq, false);
+        m_lib->mosquitto_tls_insecure_set(m_mosq, false);
     }
-    mosquitto_connect_v5_callback_set(m_mosq, &Callbacks::connect);
-    mosquitto_disconnect_v5_callback_set(m_mosq, &Callbacks::disconnect);
-    mosquitto_message_v5_callback_set(m_mosq, &Callbacks::message);
-    mosquitto_log_callback_set(m_mosq, &Callbacks::log);
+    m_lib->mosquitto_connect_v5_callback_set(m_mosq, &Callbacks::connect);
+    m_lib->mosquitto_disconnect_v5_callback_set(m_mosq, &Callbacks::disconnect);
+    m_lib->mosquitto_message_v5_callback_set(m_mosq, &Callbacks::message);
+    m_lib->mosquitto_log_callback_set(m_mosq, &Callbacks::log);
     tryConnect();
+}
+
+void BrokerClient::stopFor(const QString &why)
+{
+    m_finished = true;
+    qCWarning(lcMqtt).noquote() << tr("MQTT jääb välja: %1.").arg(why);
+    emit disconnected(why);
 }
 
 void BrokerClient::tryConnect()
 {
     m_refusal.clear();
-    const int result = mosquitto_connect_async(
+    const int result = m_lib->mosquitto_connect_async(
         m_mosq, m_settings.host.toUtf8().constData(), m_settings.port, kKeepAliveSeconds);
     if (result != MOSQ_ERR_SUCCESS) {
         lost(failureText(result));
@@ -166,13 +174,13 @@ void BrokerClient::tryConnect()
 
 void BrokerClient::watchSocket()
 {
-    const int socket = mosquitto_socket(m_mosq);
+    const int socket = m_lib->mosquitto_socket(m_mosq);
     m_reader = new QSocketNotifier(socket, QSocketNotifier::Read, this);
     connect(m_reader, &QSocketNotifier::activated, this,
-        [this] { serviceSocket(&mosquitto_loop_read); });
+        [this] { serviceSocket(m_lib->mosquitto_loop_read); });
     m_writer = new QSocketNotifier(socket, QSocketNotifier::Write, this);
     connect(m_writer, &QSocketNotifier::activated, this,
-        [this] { serviceSocket(&mosquitto_loop_write); });
+        [this] { serviceSocket(m_lib->mosquitto_loop_write); });
     m_keepAlive.start();
     serviced(MOSQ_ERR_SUCCESS);
 }
@@ -193,7 +201,7 @@ void BrokerClient::serviceSocket(int (*loop)(mosquitto *, int))
 
 QString BrokerClient::socketFailure() const
 {
-    const int socket = mosquitto_socket(m_mosq);
+    const int socket = m_lib->mosquitto_socket(m_mosq);
     int error = 0;
     socklen_t size = sizeof error;
     if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error != 0)
@@ -225,7 +233,7 @@ void BrokerClient::serviced(int result)
         return;
     }
     if (m_writer)
-        m_writer->setEnabled(mosquitto_want_write(m_mosq));
+        m_writer->setEnabled(m_lib->mosquitto_want_write(m_mosq));
 }
 
 void BrokerClient::lost(const QString &why)
@@ -260,7 +268,7 @@ QString BrokerClient::failureText(int result) const
         return m_refusal;
     if (result == MOSQ_ERR_ERRNO)
         return qt_error_string(error);
-    return QString::fromUtf8(mosquitto_strerror(result));
+    return QString::fromUtf8(m_lib->mosquitto_strerror(result));
 }
 
 void BrokerClient::publish(const QString &topic, const QByteArray &payload, bool retain)
@@ -268,8 +276,8 @@ void BrokerClient::publish(const QString &topic, const QByteArray &payload, bool
     if (!m_connected)
         return;
     requested(topic,
-        mosquitto_publish_v5(m_mosq, nullptr, topic.toUtf8().constData(), int(payload.size()),
-            payload.constData(), kPublishQos, retain, nullptr));
+        m_lib->mosquitto_publish_v5(m_mosq, nullptr, topic.toUtf8().constData(),
+            int(payload.size()), payload.constData(), kPublishQos, retain, nullptr));
 }
 
 void BrokerClient::subscribe(const QStringList &filters)
@@ -283,8 +291,8 @@ void BrokerClient::subscribe(const QStringList &filters)
     for (QByteArray &name : names)
         pointers.push_back(name.data());
     requested(filters.join(QLatin1Char(' ')),
-        mosquitto_subscribe_multiple(m_mosq, nullptr, int(pointers.size()), pointers.data(), kQos,
-            MQTT_SUB_OPT_RETAIN_AS_PUBLISHED, nullptr));
+        m_lib->mosquitto_subscribe_multiple(m_mosq, nullptr, int(pointers.size()), pointers.data(),
+            kQos, MQTT_SUB_OPT_RETAIN_AS_PUBLISHED, nullptr));
 }
 
 void BrokerClient::requested(const QString &topic, int result)
@@ -293,7 +301,7 @@ void BrokerClient::requested(const QString &topic, int result)
     if (result != MOSQ_ERR_SUCCESS && !isConnectionFailure(result))
         qCWarning(lcMqtt).noquote()
             << tr("MQTT teek ei võtnud vastu: %1: %2.")
-                   .arg(topic, QString::fromUtf8(mosquitto_strerror(result)));
+                   .arg(topic, QString::fromUtf8(m_lib->mosquitto_strerror(result)));
     serviced(MOSQ_ERR_SUCCESS);
 }
 
@@ -304,7 +312,7 @@ void BrokerClient::finish()
     // The broker then publishes the will itself, so that "offline" comes the same way whether
     // the program ends or dies.
     if (m_connected)
-        mosquitto_disconnect_v5(m_mosq, MQTT_RC_DISCONNECT_WITH_WILL_MSG, nullptr);
+        m_lib->mosquitto_disconnect_v5(m_mosq, MQTT_RC_DISCONNECT_WITH_WILL_MSG, nullptr);
     m_connected = false;
     dropSocket();
     thread()->quit();

@@ -8,6 +8,7 @@
 
 #include <chrono>
 
+class MosquittoLibrary;
 class QSocketNotifier;
 struct mosquitto;
 
@@ -46,6 +47,8 @@ signals:
     void received(const QString &topic, const QByteArray &payload, bool retained);
 
 private:
+    // For a failure that trying again cannot mend.
+    void stopFor(const QString &why);
     void tryConnect();
     void watchSocket();
     void dropSocket();
@@ -70,6 +73,7 @@ private:
     const QByteArray m_willPayload;
     const std::chrono::milliseconds m_firstRetry;
     std::chrono::milliseconds m_retryDelay;
+    const MosquittoLibrary *m_lib = nullptr;
     mosquitto *m_mosq = nullptr;
     QSocketNotifier *m_reader = nullptr;
     QSocketNotifier *m_writer = nullptr;
