@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
+#include "PseudoTerminal.h"
 #include "RecordingPort.h"
 #include "RelayBoard.h"
 
 #include <QSemaphore>
 #include <QtTest>
+
+#include <atomic>
 
 namespace {
 RelayStates statesOf(quint8 outputs)
@@ -38,6 +41,40 @@ public:
     QSemaphore latched;
     QList<quint8> frames;
 };
+
+// A port on two devices that exist, so that the board claims them, which counts the frames each
+// one latches and can hang at its openings.
+class RepeatingPort : public RecordingPort
+{
+public:
+    QString device(quint16 portNumber) const override { return ptys[portNumber - 1].slave(); }
+    bool open() override
+    {
+        if (hang)
+            released.acquire();
+        return RecordingPort::open();
+    }
+    bool transmit(const QByteArray &data) override
+    {
+        const bool sent = RecordingPort::transmit(data);
+        outputs[portNumber() - 1] = boards[portNumber()].outputs();
+        latched[portNumber() - 1].release();
+        return sent;
+    }
+    // The outputs after the next few frames the port latches.
+    int next(quint16 portNumber)
+    {
+        QSemaphore &frames = latched[portNumber - 1];
+        frames.acquire(frames.available());
+        return frames.tryAcquire(3, 5000) ? outputs[portNumber - 1].load() : -1;
+    }
+
+    PseudoTerminal ptys[2];
+    std::atomic<int> outputs[2] {-1, -1};
+    QSemaphore latched[2];
+    std::atomic<bool> hang {false};
+    QSemaphore released;
+};
 } // namespace
 
 // The writing thread: what a slow or hung port gets, and what the program waits for. The frame
@@ -50,6 +87,7 @@ private slots:
     void slowPort_data();
     void slowPort();
     void hungPortIsTold();
+    void repeatedFrames();
     void writerStuckInADeadAdapterIsLeftBehind();
 };
 
@@ -141,6 +179,41 @@ void tst_RelayBoard::hungPortIsTold()
     port.passes.release(2);
     QVERIFY(written.wait(5000));
     QVERIFY(!written.constLast()[2].value<LinkError>().failed());
+    QVERIFY(board.stop(std::chrono::seconds(5)));
+}
+
+void tst_RelayBoard::repeatedFrames()
+{
+    auto owned = std::make_unique<RepeatingPort>();
+    RepeatingPort &port = *owned;
+    RelayBoard board(
+        std::move(owned), RelayBoard::Threading::Background, std::chrono::milliseconds(50));
+    QSignalSpy written(&board, &RelayBoard::frameWritten);
+    board.repeatFrames(std::chrono::milliseconds(1));
+    QVERIFY(!board.setPortNumber(1).failed());
+
+    // Written once, the frame goes again and again; a newer one takes its place.
+    board.write(statesOf(0x05));
+    QCOMPARE(port.next(1), 0x05);
+    board.write(statesOf(0x0a));
+    QCOMPARE(port.next(1), 0x0a);
+    // The port changed, the frames go to the new one at once.
+    QVERIFY(!board.setPortNumber(2).failed());
+    QCOMPARE(port.next(2), 0x0a);
+
+    // A hang is told with nothing more asked of the board, and so is its end; it comes after
+    // the answer limit has passed since the last request, so only the repeats are watched.
+    QTest::qWait(150);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("ei vasta")));
+    const auto lastTold = [&written] {
+        return written.isEmpty() ? LinkError::Reason::None
+                                 : written.constLast()[2].value<LinkError>().reason;
+    };
+    port.hang = true;
+    QTRY_COMPARE_WITH_TIMEOUT(lastTold(), LinkError::Reason::NoAnswer, 5000);
+    port.hang = false;
+    port.released.release();
+    QTRY_COMPARE_WITH_TIMEOUT(lastTold(), LinkError::Reason::None, 5000);
     QVERIFY(board.stop(std::chrono::seconds(5)));
 }
 

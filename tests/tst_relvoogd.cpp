@@ -4,6 +4,7 @@
 #include "OpenWatch.h"
 #include "PrivateBus.h"
 #include "PseudoTerminal.h"
+#include "TraceLog.h"
 #include "VirtualBoard.h"
 
 #include <QProcess>
@@ -373,6 +374,10 @@ void tst_Relvoogd::restart()
     stopService(m_service, signal);
     QCOMPARE(m_service.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_service.exitCode(), 0);
+    const QString trace = m_folder.filePath(QStringLiteral("trace"));
+    QProcessEnvironment traced = environment(true);
+    traced.insert(QStringLiteral("VIRTUALBOARD_TRACE"), trace);
+    m_service.setProcessEnvironment(traced);
     startService(m_service);
     // Resumed on port 2, with channel 5 in the state its times give for now.
     soon([&] { return latched(2) == QStringLiteral("00001100"); });
@@ -380,6 +385,9 @@ void tst_Relvoogd::restart()
     QString status;
     QCOMPARE(run(QStringLiteral("status"), &status), 0);
     QVERIFY2(status.contains(QStringLiteral("channel 5  on   automatic")), qPrintable(status));
+    // And rewritten every 10 ms with nothing asked of it: twenty frames in a fraction of a
+    // second, where one a second would take twenty.
+    QVERIFY(soon([&] { return TraceLog(trace).latches(m_ptys[1].slave()).size() >= 20; }));
 }
 
 void tst_Relvoogd::refusedStart_data()

@@ -17,6 +17,7 @@ private slots:
     void switchingTimes();
     void lateTick_data();
     void lateTick();
+    void eachSecond();
     void wallClock_data();
     void wallClock();
 
@@ -141,6 +142,26 @@ void tst_ScheduleClock::lateTick()
     QCOMPARE(rig->port.boards[1].outputs(), onAfter ? 0x08 : 0x00);
     // A manual channel is never switched, whatever the clock crossed.
     QVERIFY(!rig->channels.RelayState(5));
+}
+
+void tst_ScheduleClock::eachSecond()
+{
+    // Ticks at the start of every second, and so switches right after its second begins.
+    ScheduleClock clock(
+        rig->channels, [this] { return rig->now; }, ScheduleClock::Pace::EverySecond);
+    const auto *timer1 = clock.findChild<QTimer *>(QStringLiteral("Timer1"));
+    rig->enterAutomatic(2, QTime(7, 0), QTime(19, 0));
+    rig->now.setTime(QTime(6, 59, 59, 990));
+    clock.start();
+    QVERIFY(timer1->remainingTime() <= 10);
+    QTRY_VERIFY(rig->port.wire.contains(QStringLiteral("tx:a")));
+    QVERIFY(!rig->channels.RelayState(2));
+
+    rig->now.setTime(QTime(7, 0, 0, 3));
+    QTRY_VERIFY(rig->channels.RelayState(2));
+    QCOMPARE(rig->port.boards[1].outputs(), 0x02);
+    // Then not before the next second.
+    QVERIFY(timer1->remainingTime() > 500);
 }
 
 void tst_ScheduleClock::wallClock_data()

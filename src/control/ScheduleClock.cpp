@@ -4,19 +4,38 @@
 #include "ChannelControl.h"
 #include "LanguageChoice.h"
 
-ScheduleClock::ScheduleClock(ChannelControl &channels, Clock now)
+ScheduleClock::ScheduleClock(ChannelControl &channels, Clock now, Pace pace)
     : m_channels(channels)
     , m_now(std::move(now))
+    , m_pace(pace)
 {
     m_timer1.setObjectName(QStringLiteral("Timer1"));
     m_timer1.setTimerType(Qt::PreciseTimer);
-    m_timer1.setInterval(kTickInterval);
-    connect(&m_timer1, &QTimer::timeout, this, &ScheduleClock::tick);
+    if (m_pace == Pace::Every10ms) {
+        m_timer1.setInterval(kTickInterval);
+        connect(&m_timer1, &QTimer::timeout, this, &ScheduleClock::tick);
+        return;
+    }
+    // Each tick sets the time to the next second afresh, so a timer that runs a little early
+    // or late, or a clock set in between, is met at the next tick.
+    m_timer1.setSingleShot(true);
+    connect(&m_timer1, &QTimer::timeout, this, [this] {
+        tick();
+        m_timer1.start(untilNextSecond(m_lastTick));
+    });
+}
+
+std::chrono::milliseconds ScheduleClock::untilNextSecond(const QDateTime &moment)
+{
+    return std::chrono::milliseconds(1000 - moment.time().msec());
 }
 
 void ScheduleClock::start()
 {
-    m_timer1.start();
+    if (m_pace == Pace::Every10ms)
+        m_timer1.start();
+    else
+        m_timer1.start(untilNextSecond(m_now()));
 }
 
 void ScheduleClock::stop()

@@ -6,10 +6,12 @@
 #include <QLoggingCategory>
 #include <QSemaphore>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 Q_LOGGING_CATEGORY(lcRelayBoard, "relvoog.link")
@@ -81,22 +83,37 @@ struct RelayBoard::Writer
 
     void run()
     {
-        std::unique_lock<std::mutex> lock(mutex, std::defer_lock);
+        std::unique_lock<std::mutex> lock(mutex);
         for (;;) {
             // One release for every request submitted, so none waits for a wake-up that came
             // before it; one that a newer request took the place of leaves a release that finds
             // nothing. Unlike a condition variable's, this wait leaves the mutex uncontended, so
-            // the frame a hundred times a second costs no system call to unlock it.
-            requested.acquire();
+            // the frame a hundred times a second costs no system call to unlock it. A frame that
+            // repeats ends the wait when it is due.
+            const bool repeating = repeated.has_value();
+            const auto repeatIn = std::chrono::ceil<std::chrono::milliseconds>(
+                nextRepeat - std::chrono::steady_clock::now());
+            lock.unlock();
+            if (repeating)
+                requested.tryAcquire(1, std::max(repeatIn, repeatIn.zero()));
+            else
+                requested.acquire();
             lock.lock();
             if (stopping)
                 return;
-            if (pending.empty()) {
-                lock.unlock();
+            if (!pending.empty()) {
+                current = pending.front();
+                pending.pop_front();
+            } else if (repeated && std::chrono::steady_clock::now() >= nextRepeat) {
+                current = *repeated;
+                // On the interval's grid, unless the frames fell a whole interval behind it.
+                const auto now = std::chrono::steady_clock::now();
+                nextRepeat += repeatInterval;
+                if (nextRepeat <= now)
+                    nextRepeat = now + repeatInterval;
+            } else {
                 continue;
             }
-            current = pending.front();
-            pending.pop_front();
             busy = true;
             busySince = std::chrono::steady_clock::now();
             toldAsHung = false;
@@ -122,7 +139,6 @@ struct RelayBoard::Writer
                     [board = board, request = current, error] { board->report(request, error); },
                     Qt::QueuedConnection);
             idle.notify_all();
-            lock.unlock();
         }
     }
 
@@ -132,6 +148,11 @@ struct RelayBoard::Writer
     std::condition_variable idle;
     // At most one frame and one trial wait: each newer one takes the place of the one before.
     std::deque<Request> pending;
+    // The frame written again whenever the interval passes without one; none while frames go
+    // only when asked for.
+    std::chrono::milliseconds repeatInterval {0};
+    std::optional<Request> repeated;
+    std::chrono::steady_clock::time_point nextRepeat;
     Request current;
     bool busy = false;
     std::chrono::steady_clock::time_point busySince;
@@ -184,6 +205,12 @@ LinkError RelayBoard::claimRefusal(const DeviceClaim &claim, quint16 portNumber)
         EBUSY};
 }
 
+void RelayBoard::repeatFrames(std::chrono::milliseconds interval)
+{
+    std::lock_guard<std::mutex> lock(m_writer->mutex);
+    m_writer->repeatInterval = interval;
+}
+
 LinkError RelayBoard::setPortNumber(quint16 number)
 {
     if (number != m_portNumber)
@@ -201,6 +228,15 @@ LinkError RelayBoard::setPortNumber(quint16 number)
         m_claimSettled = true;
         m_claimRefusal = claimRefusal(m_claim, number);
         break;
+    }
+    // Repeats go to the new port at once; a device not yet claimed gets frames only when asked,
+    // and is claimed with the first of them once it appears.
+    std::lock_guard<std::mutex> lock(m_writer->mutex);
+    if (m_writer->repeated && m_claimSettled) {
+        m_writer->repeated->portNumber = number;
+        m_writer->repeated->refusal = m_claimRefusal;
+    } else {
+        m_writer->repeated.reset();
     }
     return m_claimRefusal;
 }
@@ -275,6 +311,16 @@ void RelayBoard::submit(const Request &request)
         break;
     }
     pending.push_back(queued);
+    if (request.kind == Request::WriteFrame && m_writer->repeatInterval.count() > 0) {
+        if (!m_writer->repeated)
+            m_writer->nextRepeat = std::chrono::steady_clock::now() + m_writer->repeatInterval;
+        if (m_claimSettled) {
+            m_writer->repeated = request;
+            m_writer->repeated->frame = Frame::States;
+        } else {
+            m_writer->repeated.reset();
+        }
+    }
     lock.unlock();
     m_writer->requested.release();
     // The request can start no sooner than now, so it cannot be overdue before the limit has
@@ -298,8 +344,8 @@ void RelayBoard::checkAnswer()
     // frames go through, and at that very moment for one that hangs.
     std::unique_lock<std::mutex> lock(m_writer->mutex);
     if (!m_writer->busy) {
-        // One that waits starts no sooner than now.
-        if (!m_writer->pending.empty())
+        // One that waits, or the next repeat, starts no sooner than now.
+        if (!m_writer->pending.empty() || m_writer->repeated)
             m_answerCheck.start(m_answerLimit);
         return;
     }

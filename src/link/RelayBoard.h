@@ -55,6 +55,10 @@ public:
     QString device(quint16 portNumber) const;
 
     void write(const RelayStates &states, Frame frame = Frame::States);
+    // From now on the writing thread writes the newest frame again, to the port in use, whenever
+    // the interval passes without one, so that the board is rewritten with no call from this
+    // thread. Only for Background boards, before their first frame.
+    void repeatFrames(std::chrono::milliseconds interval);
     // Opens and closes the given port without moving a line or sending anything, so the board
     // keeps its outputs; portTried() tells how it went. A newer trial takes the place of one that
     // still waits. Returns the trial's number.

@@ -12,6 +12,7 @@
 #include "StartOptions.h"
 #include "TerminationSignals.h"
 #include "TtyPort.h"
+#include "WallClock.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
@@ -90,7 +91,11 @@ int main(int argc, char *argv[])
     }
     Module1 store;
     ChannelControl channels(board, store);
-    ScheduleClock clock(channels);
+    // The board is rewritten every 10 ms, as the window's tick does, by the writing thread alone;
+    // this thread wakes at the start of each second, where the switching times are. Waking it
+    // too a hundred times a second would cost half again as much as the frames themselves.
+    board.repeatFrames(ScheduleClock::kTickInterval);
+    ScheduleClock clock(channels, WallClock(), ScheduleClock::Pace::EverySecond);
     new Relvoog1Adaptor(channels, bus);
     // Calls are answered from the event loop on, once the channels are loaded or restored.
     if (!bus.registerObject(Relvoog1::kPath, &channels)
