@@ -41,9 +41,7 @@ int main(int argc, char *argv[])
 {
     // Read before anything else, so that --help or a mistyped option touches no port and shows
     // no window.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    const QStringList arguments = StartOptions::arguments(argc, argv);
     StartOptions options;
     const StartOptions::Action action = options.parse(arguments, SerialPort::defaultDevices());
     // What only prints needs no display. The application object carries the translation, and
@@ -54,15 +52,8 @@ int main(int argc, char *argv[])
     const LanguageChoice language(
         LanguageChoice::choose(QLocale().uiLanguages(), options.language()));
     options.parse(arguments, SerialPort::defaultDevices());
-    switch (action) {
-    case StartOptions::Action::ShowHelp:
-    case StartOptions::Action::ShowVersion:
-        return print(stdout, options.message(), 0);
-    case StartOptions::Action::Refuse:
-        return print(stderr, options.message(), 2);
-    case StartOptions::Action::Run:
-        break;
-    }
+    if (action != StartOptions::Action::Run)
+        return options.printMessage(action);
     if (!options.settingsProblem().isEmpty())
         print(stderr, options.settingsProblem(), 0);
     const MqttSettings mqtt = MqttSettings::read(options.settingsPath());

@@ -9,6 +9,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <cstdio>
+
 namespace {
 // Qt's INI reader takes the keys of a [general] section, whatever its case, for keys outside any
 // section, so that is where every key of [general] is read.
@@ -46,6 +48,21 @@ QString stateDirectory()
 StartOptions::StartOptions(Program program)
     : m_program(program)
 { }
+
+QStringList StartOptions::arguments(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+int StartOptions::printMessage(Action action) const
+{
+    const bool refused = action == Action::Refuse;
+    std::fprintf(refused ? stderr : stdout, "%s\n", qPrintable(m_message));
+    return refused ? 2 : 0;
+}
 
 StartOptions::Action StartOptions::parse(
     const QStringList &arguments, const QStringList &defaultDevices)

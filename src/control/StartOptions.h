@@ -28,6 +28,9 @@ public:
 
     explicit StartOptions(Program program = Program::Window);
 
+    // main()'s arguments, as parse() takes them.
+    static QStringList arguments(int argc, char *argv[]);
+
     // arguments[0] is the program. What to print for ShowHelp, ShowVersion and Refuse is in
     // message(), in the language in force; so it is read again once the language is chosen.
     Action parse(const QStringList &arguments, const QStringList &defaultDevices);
@@ -46,6 +49,9 @@ public:
     // The service's bus: the system bus rather than the user's session bus.
     bool systemBus() const { return m_systemBus; }
     QString message() const { return m_message; }
+    // For an action other than Run: prints message(), the help and the version to stdout and a
+    // refusal to stderr, and gives the exit status.
+    int printMessage(Action action) const;
     // Why the settings file was not used, if it exists and could not be read.
     QString settingsProblem() const { return m_settingsProblem; }
 

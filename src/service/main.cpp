@@ -19,8 +19,6 @@
 #include <QLocale>
 #include <QLoggingCategory>
 
-#include <cstdio>
-
 Q_LOGGING_CATEGORY(lcService, "relvoog.service")
 
 namespace {
@@ -29,23 +27,14 @@ constexpr std::chrono::milliseconds kQuitWait {2000};
 // Besides 0, a clean stop, and 2, options or a settings file it cannot run on.
 constexpr int kBoardDriven = 3;
 constexpr int kBusRefused = 4;
-
-int print(std::FILE *stream, const QString &text, int status)
-{
-    std::fprintf(stream, "%s\n", qPrintable(text));
-    return status;
-}
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    const QStringList arguments = StartOptions::arguments(argc, argv);
     StartOptions options(StartOptions::Program::Service);
     const StartOptions::Action action = options.parse(arguments, TtyPort::defaultDevices());
-    // The service has no use for GLib's main loop, and Qt's own wakes it more cheaply, a hundred
-    // times a second for the tick.
+    // The service has no use for GLib's main loop, and Qt's own costs less at every wake-up.
     qputenv("QT_NO_GLIB", "1");
     // The application object carries the translation, and the options' texts are made again once
     // the language they choose is in force.
@@ -53,15 +42,8 @@ int main(int argc, char *argv[])
     const LanguageChoice language(
         LanguageChoice::choose(QLocale().uiLanguages(), options.language()));
     options.parse(arguments, TtyPort::defaultDevices());
-    switch (action) {
-    case StartOptions::Action::ShowHelp:
-    case StartOptions::Action::ShowVersion:
-        return print(stdout, options.message(), 0);
-    case StartOptions::Action::Refuse:
-        return print(stderr, options.message(), 2);
-    case StartOptions::Action::Run:
-        break;
-    }
+    if (action != StartOptions::Action::Run)
+        return options.printMessage(action);
 
     TerminationSignals terminations;
     QObject::connect(&terminations, &TerminationSignals::received, &app, [] {
