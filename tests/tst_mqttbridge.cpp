@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "BrokerProbe.h"
 #include "ChannelControl.h"
+#include "Files.h"
 #include "Module1.h"
 #include "MosquittoBroker.h"
 #include "MqttBridge.h"
@@ -18,6 +19,8 @@
 
 #include <csignal>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 // Waits for what the broker brings, looking every millisecond rather than QTest's every ten: a
 // message takes two turns of the event loop and a few milliseconds.
@@ -33,11 +36,6 @@ bool waitFor(const std::function<bool()> &done)
     return true;
 }
 
-QString text(const char *text)
-{
-    return QString::fromUtf8(text);
-}
-
 // The engine on a recording port with the bridge on a broker, under a topic root of its own, and
 // a probe that watches everything below the root.
 struct BridgeRig
@@ -46,7 +44,7 @@ struct BridgeRig
     {
         settings.host = QStringLiteral("127.0.0.1");
         settings.port = port;
-        settings.topic = QStringLiteral("test/") + text(root);
+        settings.topic = QStringLiteral("test/") + QString::fromUtf8(root);
         if (watch)
             listen();
         channels.load();
@@ -119,11 +117,11 @@ void tst_MqttBridge::settings_data()
     QTest::newRow("TLS") << QByteArray("host=b\ntls=true ; a comment") << 8883 << QString();
     QTest::newRow("password") << QByteArray("host=b\npassword_file=password") << 1883 << QString();
     QTest::newRow("no password file")
-        << QByteArray("host=b\npassword_file=nowhere") << 0 << text("paroolifail");
-    QTest::newRow("tls=yes") << QByteArray("host=b\ntls=yes") << 0 << text("tls");
+        << QByteArray("host=b\npassword_file=nowhere") << 0 << u"paroolifail"_s;
+    QTest::newRow("tls=yes") << QByteArray("host=b\ntls=yes") << 0 << u"tls"_s;
     for (const char *root : {"a/+", "a/#", "a//b", "$SYS"})
         QTest::addRow("topic %s", root)
-            << QByteArray("host=b\ntopic=") + root << 0 << text("ei sobi teemade juureks");
+            << QByteArray("host=b\ntopic=") + root << 0 << u"ei sobi teemade juureks"_s;
 }
 
 void tst_MqttBridge::settings()
@@ -133,15 +131,11 @@ void tst_MqttBridge::settings()
     QFETCH(QString, problem);
 
     QTemporaryDir folder;
-    QFile file(folder.filePath(QStringLiteral("relvoog.conf")));
-    QFile password(folder.filePath(QStringLiteral("password")));
-    QVERIFY(file.open(QIODevice::WriteOnly) && password.open(QIODevice::WriteOnly));
-    file.write("[general]\nrestore=true\n[mqtt]\n" + section + '\n');
-    password.write("sala\n");
-    file.close();
-    password.close();
+    const QString file = folder.filePath(u"relvoog.conf"_s);
+    QVERIFY(writeFile(file, "[general]\nrestore=true\n[mqtt]\n" + section + '\n')
+        && writeFile(folder.filePath(u"password"_s), "sala\n"));
 
-    const MqttSettings settings = MqttSettings::read(file.fileName());
+    const MqttSettings settings = MqttSettings::read(file);
     QCOMPARE(settings.enabled() ? settings.port : 0, port);
     QVERIFY2(problem.isNull() == settings.problem.isEmpty() && settings.problem.contains(problem),
         qPrintable(settings.problem));
@@ -155,7 +149,7 @@ void tst_MqttBridge::boardIds()
     QSet<QString> ids;
     for (const char *root : {"relvoog", "home/relvoog", "home_relvoog", "home relvoog", "köök"}) {
         MqttSettings settings;
-        settings.topic = text(root);
+        settings.topic = QString::fromUtf8(root);
         QVERIFY2(allowed.match(settings.boardId()).hasMatch(), qPrintable(settings.boardId()));
         ids << settings.boardId();
     }
@@ -198,9 +192,9 @@ void tst_MqttBridge::discovery()
             continue;
         const QRegularExpression pattern(config[QLatin1String("pattern")].toString());
         for (const char *time : {"07:30:00", "", "23:59:59"})
-            QVERIFY(pattern.match(text(time)).hasMatch());
+            QVERIFY(pattern.match(QString::fromUtf8(time)).hasMatch());
         for (const char *time : {"24:00:00", "7:30:00", "07:30"})
-            QVERIFY(!pattern.match(text(time)).hasMatch());
+            QVERIFY(!pattern.match(QString::fromUtf8(time)).hasMatch());
     }
     const QMap<QString, int> expected {{QStringLiteral("switch"), 16}, {QStringLiteral("text"), 16},
         {QStringLiteral("button"), 1}, {QStringLiteral("binary_sensor"), 1}};
@@ -249,23 +243,23 @@ void tst_MqttBridge::commands_data()
                       "00:00:00;5/mode/set auto")
         << 0 << QByteArray("5/on_time ") << ChannelControl::refusalText();
     QTest::newRow("kept by the broker")
-        << QByteArray("kept:3/set ON") << 0 << QByteArray("3/state OFF") << text("retain");
+        << QByteArray("kept:3/set ON") << 0 << QByteArray("3/state OFF") << u"retain"_s;
     // As a stale command is cleared; for a time, an empty payload would clear it too.
     QTest::newRow("retained while connected")
         << QByteArray("3/on_time/set 07:00:00;retained:3/on_time/set ") << 0
-        << QByteArray("3/on_time 07:00:00") << text("retain");
+        << QByteArray("3/on_time 07:00:00") << u"retain"_s;
     QTest::newRow("65 bytes") << "3/set " + QByteArray(65, 'O') << 0 << QByteArray("3/state OFF")
-                              << text("65-baidist");
+                              << u"65-baidist"_s;
     QTest::newRow("lower case") << QByteArray("3/set on") << 0 << QByteArray("3/state OFF")
-                                << text("\"on\" ei ole");
+                                << u"\"on\" ei ole"_s;
     QTest::newRow("not UTF-8") << QByteArray("3/set \xff\xfe") << 0 << QByteArray("3/state OFF")
-                               << text("\"\\xff\\xfe\"");
+                               << u"\"\\xff\\xfe\""_s;
     for (const char *channel : {"0", "9", "03", "x"})
         QTest::addRow("channel %s", channel)
-            << QByteArray(channel) + "/set ON" << 0 << QByteArray("3/state OFF") << text("kanalit");
+            << QByteArray(channel) + "/set ON" << 0 << QByteArray("3/state OFF") << u"kanalit"_s;
     for (const char *time : {"24:00:00", "07:30", "7:30:00", "07:30:00 "})
         QTest::addRow("time \"%s\"", time) << "3/on_time/set " + QByteArray(time) << 0
-                                           << QByteArray("3/on_time ") << text("HH:MM:SS");
+                                           << QByteArray("3/on_time ") << u"HH:MM:SS"_s;
 }
 
 void tst_MqttBridge::commands()
@@ -369,15 +363,15 @@ void tst_MqttBridge::access_data()
 
     const QByteArray password(MosquittoBroker::kPassword);
     QTest::newRow("its CA, the password")
-        << text("localhost") << text("ca.crt") << password << true << QString();
-    QTest::newRow("wrong password") << text("localhost") << text("ca.crt") << QByteArray("salasõna")
-                                    << true << text("authorized");
-    QTest::newRow("another CA") << text("localhost") << text("other-ca.crt") << password << true
-                                << text("certificate verify failed");
+        << u"localhost"_s << u"ca.crt"_s << password << true << QString();
+    QTest::newRow("wrong password")
+        << u"localhost"_s << u"ca.crt"_s << QByteArray("salasõna") << true << u"authorized"_s;
+    QTest::newRow("another CA") << u"localhost"_s << u"other-ca.crt"_s << password << true
+                                << u"certificate verify failed"_s;
     QTest::newRow("host not in the certificate")
-        << text("127.0.0.1") << text("ca.crt") << password << true << text("nimele 127.0.0.1");
-    QTest::newRow("broker down") << text("localhost") << text("ca.crt") << password << false
-                                 << text("keeldus");
+        << u"127.0.0.1"_s << u"ca.crt"_s << password << true << u"nimele 127.0.0.1"_s;
+    QTest::newRow("broker down") << u"localhost"_s << u"ca.crt"_s << password << false
+                                 << u"keeldus"_s;
 }
 
 void tst_MqttBridge::access()
@@ -420,11 +414,9 @@ void tst_MqttBridge::programs()
     QFETCH(QString, program);
 
     QTemporaryDir folder;
-    QFile settings(folder.filePath(QStringLiteral("relvoog.conf")));
-    QVERIFY(settings.open(QIODevice::WriteOnly));
-    settings.write(QByteArray("[mqtt]\nhost=127.0.0.1\ntopic=test/program\nport=")
-        + QByteArray::number(m_broker.port()));
-    settings.close();
+    const QString settings = folder.filePath(u"relvoog.conf"_s);
+    QVERIFY(writeFile(settings,
+        "[mqtt]\nhost=127.0.0.1\ntopic=test/program\nport=" + QByteArray::number(m_broker.port())));
     BridgeRig rig("program", m_broker.port());
     PseudoTerminal ports[2];
     // The service serves on a bus too.
@@ -437,7 +429,7 @@ void tst_MqttBridge::programs()
     process.setProcessEnvironment(environment);
     process.start(program,
         {QStringLiteral("--port1"), ports[0].slave(), QStringLiteral("--port2"), ports[1].slave(),
-            QStringLiteral("--config"), settings.fileName(), QStringLiteral("--state"),
+            QStringLiteral("--config"), settings, QStringLiteral("--state"),
             folder.filePath(QStringLiteral("state.conf"))});
     QVERIFY(rig.shows("status", "online"));
     rig.probe->publish(rig.topic("channel/3/set"), "ON");

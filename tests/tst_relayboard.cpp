@@ -78,7 +78,8 @@ public:
 } // namespace
 
 // The writing thread: what a slow or hung port gets, and what the program waits for. The frame
-// itself is checked wherever a test reads the board's outputs.
+// itself is checked wherever a test reads the board's outputs; a writer stuck in a dead adapter
+// is left behind where the program quits (tst_relvoog quitDuringAFrame).
 class tst_RelayBoard : public QObject
 {
     Q_OBJECT
@@ -88,7 +89,6 @@ private slots:
     void slowPort();
     void hungPortIsTold();
     void repeatedFrames();
-    void writerStuckInADeadAdapterIsLeftBehind();
 };
 
 void tst_RelayBoard::slowPort_data()
@@ -215,22 +215,6 @@ void tst_RelayBoard::repeatedFrames()
     port.released.release();
     QTRY_COMPARE_WITH_TIMEOUT(lastTold(), LinkError::Reason::None, 5000);
     QVERIFY(board.stop(std::chrono::seconds(5)));
-}
-
-void tst_RelayBoard::writerStuckInADeadAdapterIsLeftBehind()
-{
-    // The adapter never answers: the board goes all the same, at once, and the thread stuck in
-    // it is left to the process's end with the port it needs.
-    auto owned = std::make_unique<SlowPort>();
-    SlowPort &port = *owned;
-    QElapsedTimer gone;
-    {
-        RelayBoard board(std::move(owned));
-        board.write(statesOf(0x01));
-        port.held.acquire();
-        gone.start();
-    }
-    QVERIFY(gone.elapsed() < 1000);
 }
 
 QTEST_GUILESS_MAIN(tst_RelayBoard)

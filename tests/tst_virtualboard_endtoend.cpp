@@ -25,7 +25,6 @@ class tst_VirtualBoardEndToEnd : public QObject
 private slots:
     void initTestCase();
     void manualSwitches();
-    void writingThread();
     void faultDuringTicks_data();
     void faultDuringTicks();
     void cleanup();
@@ -98,19 +97,6 @@ void tst_VirtualBoardEndToEnd::manualSwitches()
         QCOMPARE(state.controlFlags & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL),
             unsigned(CS8 | CLOCAL));
     }
-}
-
-void tst_VirtualBoardEndToEnd::writingThread()
-{
-    RealPortRig rig(RelayBoard::Threading::Background);
-    rig.channels.load();
-    // Switches and ticks come faster than the port takes frames: the newest states take the
-    // place of those still waiting, and the board ends with what the window shows.
-    for (int channel = 1; channel <= kChannelCount; ++channel) {
-        rig.channels.manualSwitch(channel);
-        rig.clock.tick();
-    }
-    QTRY_COMPARE(rig.latchedWord(1), u"11111111"_s);
 }
 
 void tst_VirtualBoardEndToEnd::cleanup()

@@ -24,7 +24,6 @@ public:
     // Bit n-1 is the output of channel n.
     quint8 outputs() const { return m_outputs; }
     int latches() const { return m_latches; }
-    bool rts() const { return m_rts; }
 
 private:
     bool m_dtr = false;

@@ -16,16 +16,12 @@
 
 // The program's link and control halves as main() composes them, on the real serial component,
 // with ports 1 and 2 on pseudo-terminals that the virtual board drives, and a clock the test
-// sets. Frames are written as they are asked for, unless the rig has a writing thread.
+// sets. Frames are written as they are asked for.
 struct RealPortRig
 {
-    explicit RealPortRig(RelayBoard::Threading threading = RelayBoard::Threading::Inline)
-        : board(
-            std::make_unique<TtyPort>(QStringList {ptys[0].slave(), ptys[1].slave()}), threading)
-    { }
-
     std::array<PseudoTerminal, 2> ptys;
-    RelayBoard board;
+    RelayBoard board {std::make_unique<TtyPort>(QStringList {ptys[0].slave(), ptys[1].slave()}),
+        RelayBoard::Threading::Inline};
     Module1 store;
     ChannelControl channels {board, store};
     RecordingView view {channels};

@@ -12,15 +12,10 @@ class RecordingView : public QObject
 public:
     explicit RecordingView(ChannelControl &channels)
     {
-        connect(&channels, &ChannelControl::relayStateChanged, this, [this](int channel, bool on) {
-            shownOn[channel] = on;
-            ++announcements;
-        });
-        connect(
-            &channels, &ChannelControl::autoModeChanged, this, [this](int channel, bool automatic) {
-                shownAutomatic[channel] = automatic;
-                ++announcements;
-            });
+        connect(&channels, &ChannelControl::relayStateChanged, this,
+            [this](int channel, bool on) { shownOn[channel] = on; });
+        connect(&channels, &ChannelControl::autoModeChanged, this,
+            [this](int channel, bool automatic) { shownAutomatic[channel] = automatic; });
         connect(&channels, &ChannelControl::portChanged, this,
             [this](quint16 port) { portLabel = QString::number(port); });
         connect(&channels, &ChannelControl::linkChanged, this,
@@ -33,7 +28,6 @@ public:
 
     PerChannel<bool> shownOn;
     PerChannel<bool> shownAutomatic;
-    int announcements = 0;
     QString portLabel;
     LinkError linkFailure;
     QString portLeft;
