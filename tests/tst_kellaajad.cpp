@@ -92,11 +92,11 @@ void tst_Kellaajad::confirmation()
         shown.enterDistinctTimes();
     shown.portCombo()->setCurrentIndex(choice);
 
-    if (how.startsWith(QLatin1String("click")))
+    if (how.startsWith(u"click"_s))
         QTest::mouseClick(shown.find<QPushButton>(u"ComOK"_s), Qt::LeftButton);
-    if (how == QLatin1String("click twice"))
+    if (how == u"click twice"_s)
         QTest::mouseClick(shown.find<QPushButton>(u"ComOK"_s), Qt::LeftButton);
-    if (how == QLatin1String("Alt+S"))
+    if (how == u"Alt+S"_s)
         QTest::keyClick(&shown.dialog, Qt::Key_S, Qt::AltModifier);
 
     QTRY_VERIFY(!shown.dialog.isVisible());

@@ -156,13 +156,12 @@ void tst_LanguageChoice::windowInTheSystemsLanguage()
             // The ink, from where the text starts: the advance of a closing colon ends in blank.
             const int needed = control->fontMetrics().boundingRect(room.text).right() + 1;
             if (needed > room.width)
-                cut << QStringLiteral("%1 \"%2\" needs %3 px and has %4")
-                           .arg(control->objectName(), room.text)
+                cut << u"%1 \"%2\" needs %3 px and has %4"_s.arg(control->objectName(), room.text)
                            .arg(needed)
                            .arg(room.width);
         }
     }
-    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u"; "_s)));
 }
 
 QTEST_MAIN(tst_LanguageChoice)

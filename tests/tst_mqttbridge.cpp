@@ -42,9 +42,9 @@ struct BridgeRig
 {
     BridgeRig(const char *root, quint16 port, bool watch = true)
     {
-        settings.host = QStringLiteral("127.0.0.1");
+        settings.host = u"127.0.0.1"_s;
         settings.port = port;
-        settings.topic = QStringLiteral("test/") + QString::fromUtf8(root);
+        settings.topic = u"test/"_s + QString::fromUtf8(root);
         if (watch)
             listen();
         channels.load();
@@ -145,7 +145,7 @@ void tst_MqttBridge::settings()
 void tst_MqttBridge::boardIds()
 {
     // Home Assistant and the broker take only these characters in ids.
-    const QRegularExpression allowed(QStringLiteral("^[A-Za-z0-9_-]+$"));
+    const QRegularExpression allowed(u"^[A-Za-z0-9_-]+$"_s);
     QSet<QString> ids;
     for (const char *root : {"relvoog", "home/relvoog", "home_relvoog", "home relvoog", "köök"}) {
         MqttSettings settings;
@@ -165,39 +165,39 @@ void tst_MqttBridge::initTestCase()
 void tst_MqttBridge::discovery()
 {
     BridgeRig rig("discovery", m_broker.port(), false);
-    rig.listen({QStringLiteral("homeassistant/#")});
+    rig.listen({u"homeassistant/#"_s});
     rig.start();
     QVERIFY(rig.shows("status", "online"));
 
     QMap<QString, int> components;
     QSet<QString> uniqueIds;
     for (const BrokerProbe::Message &message : rig.probe->messages()) {
-        if (!message.topic.startsWith(QLatin1String("homeassistant/")))
+        if (!message.topic.startsWith(u"homeassistant/"_s))
             continue;
         const QJsonObject config = QJsonDocument::fromJson(message.payload).object();
-        QVERIFY2(!config[QLatin1String("name")].toString().isEmpty(), message.payload);
-        uniqueIds << config[QLatin1String("unique_id")].toString();
-        QCOMPARE(config[QLatin1String("device")][QLatin1String("identifiers")][0].toString(),
-            QStringLiteral("relvoog_") + rig.settings.boardId());
-        QCOMPARE(config[QLatin1String("availability_topic")].toString(), rig.topic("status"));
+        QVERIFY2(!config[u"name"_s].toString().isEmpty(), message.payload);
+        uniqueIds << config[u"unique_id"_s].toString();
+        QCOMPARE(config[u"device"_s][u"identifiers"_s][0].toString(),
+            u"relvoog_"_s + rig.settings.boardId());
+        QCOMPARE(config[u"availability_topic"_s].toString(), rig.topic("status"));
         // Every topic named is one the bridge answers on or publishes.
-        const QString command = config[QLatin1String("command_topic")].toString();
+        const QString command = config[u"command_topic"_s].toString();
         QVERIFY2(command.isEmpty() || rig.settings.topic == command.section(QLatin1Char('/'), 0, 1),
             qPrintable(command));
-        const QString state = config[QLatin1String("state_topic")].toString();
+        const QString state = config[u"state_topic"_s].toString();
         QVERIFY2(state.isEmpty() || !rig.probe->payloads(state).isEmpty(), qPrintable(state));
         const QString component = message.topic.section(QLatin1Char('/'), 1, 1);
         ++components[component];
-        if (component != QLatin1String("text"))
+        if (component != u"text"_s)
             continue;
-        const QRegularExpression pattern(config[QLatin1String("pattern")].toString());
+        const QRegularExpression pattern(config[u"pattern"_s].toString());
         for (const char *time : {"07:30:00", "", "23:59:59"})
             QVERIFY(pattern.match(QString::fromUtf8(time)).hasMatch());
         for (const char *time : {"24:00:00", "7:30:00", "07:30"})
             QVERIFY(!pattern.match(QString::fromUtf8(time)).hasMatch());
     }
-    const QMap<QString, int> expected {{QStringLiteral("switch"), 16}, {QStringLiteral("text"), 16},
-        {QStringLiteral("button"), 1}, {QStringLiteral("binary_sensor"), 1}};
+    const QMap<QString, int> expected {
+        {u"switch"_s, 16}, {u"text"_s, 16}, {u"button"_s, 1}, {u"binary_sensor"_s, 1}};
     QCOMPARE(components, expected);
     QCOMPARE(uniqueIds.size(), 34);
 }
@@ -206,10 +206,9 @@ void tst_MqttBridge::discoveryOff()
 {
     // What a run with discovery left behind.
     BridgeRig rig("no-discovery", m_broker.port());
-    const QString configs = QStringLiteral("homeassistant/+/%1/#").arg(rig.settings.boardId());
+    const QString configs = u"homeassistant/+/%1/#"_s.arg(rig.settings.boardId());
     rig.probe->publish(
-        QStringLiteral("homeassistant/switch/%1/channel3/config").arg(rig.settings.boardId()), "{}",
-        true);
+        u"homeassistant/switch/%1/channel3/config"_s.arg(rig.settings.boardId()), "{}", true);
     rig.settings.discovery = false;
     rig.start();
     QVERIFY(rig.shows("status", "online"));
@@ -300,8 +299,7 @@ void tst_MqttBridge::commands()
     // Every change is published once.
     QMap<QString, QByteArray> shown;
     for (const BrokerProbe::Message &message : rig.probe->messages()) {
-        if (message.topic.endsWith(QLatin1String("set"))
-            || message.topic.endsWith(QLatin1String("error")))
+        if (message.topic.endsWith(u"set"_s) || message.topic.endsWith(u"error"_s))
             continue;
         QVERIFY2(shown.value(message.topic, "none") != message.payload, qPrintable(message.topic));
         shown[message.topic] = message.payload;
@@ -313,18 +311,18 @@ void tst_MqttBridge::linkFailure()
     BridgeRig rig("link", m_broker.port());
     rig.start();
     const auto link = [&rig] { return QJsonDocument::fromJson(rig.last("link")).object(); };
-    QVERIFY(waitFor([&] { return link()[QLatin1String("ok")].toBool(); }));
-    QCOMPARE(link()[QLatin1String("device")].toString(), QStringLiteral("/dev/relay1"));
+    QVERIFY(waitFor([&] { return link()[u"ok"_s].toBool(); }));
+    QCOMPARE(link()[u"device"_s].toString(), u"/dev/relay1"_s);
 
     // What the board's problem sensor shows.
     rig.port.linesFail = true;
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("port 1 failed")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"port 1 failed"_s));
     rig.channels.WriteRelays();
-    QVERIFY(waitFor([&] { return !link()[QLatin1String("ok")].toBool(true); }));
-    QCOMPARE(link()[QLatin1String("error")].toString(), QStringLiteral("port 1 failed"));
+    QVERIFY(waitFor([&] { return !link()[u"ok"_s].toBool(true); }));
+    QCOMPARE(link()[u"error"_s].toString(), u"port 1 failed"_s);
     rig.port.linesFail = false;
     rig.channels.WriteRelays();
-    QVERIFY(waitFor([&] { return link()[QLatin1String("ok")].toBool(); }));
+    QVERIFY(waitFor([&] { return link()[u"ok"_s].toBool(); }));
 }
 
 void tst_MqttBridge::brokerRestart()
@@ -424,13 +422,12 @@ void tst_MqttBridge::programs()
     if (bus.address().isEmpty() && program == QLatin1String(RELVOOGD))
         QSKIP("no dbus-daemon for the service");
     QProcessEnvironment environment = bus.environment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(program,
-        {QStringLiteral("--port1"), ports[0].slave(), QStringLiteral("--port2"), ports[1].slave(),
-            QStringLiteral("--config"), settings, QStringLiteral("--state"),
-            folder.filePath(QStringLiteral("state.conf"))});
+        {u"--port1"_s, ports[0].slave(), u"--port2"_s, ports[1].slave(), u"--config"_s, settings,
+            u"--state"_s, folder.filePath(u"state.conf"_s)});
     QVERIFY(rig.shows("status", "online"));
     rig.probe->publish(rig.topic("channel/3/set"), "ON");
     QVERIFY(rig.shows("channel/3/state", "ON"));

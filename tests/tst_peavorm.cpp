@@ -248,14 +248,12 @@ void tst_Peavorm::portLabelTellsWhyFramesFail()
 void tst_Peavorm::portLabelTellsTheBroker()
 {
     Program program;
-    auto *portLabel = program.find<QLabel>(QStringLiteral("PortLabel"));
-    program.window.showBrokerState(false, QStringLiteral("Connection refused"));
+    auto *portLabel = program.find<QLabel>(u"PortLabel"_s);
+    program.window.showBrokerState(false, u"Connection refused"_s);
     const QString lost = portLabel->toolTip();
-    QVERIFY2(lost.startsWith(QLatin1String("MQTT")) && lost.contains(QLatin1String("refused")),
-        qPrintable(lost));
-    program.window.showBrokerState(true, QStringLiteral("broker.lan:1883"));
-    QVERIFY2(portLabel->toolTip().contains(QLatin1String("broker.lan:1883")),
-        qPrintable(portLabel->toolTip()));
+    QVERIFY2(lost.startsWith(u"MQTT"_s) && lost.contains(u"refused"_s), qPrintable(lost));
+    program.window.showBrokerState(true, u"broker.lan:1883"_s);
+    QVERIFY2(portLabel->toolTip().contains(u"broker.lan:1883"_s), qPrintable(portLabel->toolTip()));
     QVERIFY(portLabel->toolTip() != lost);
     // Nothing but the tooltip tells it: the port number keeps its colour.
     QCOMPARE(portLabel->palette().color(QPalette::WindowText), QColor(Qt::blue));

@@ -8,6 +8,8 @@
 
 #include <atomic>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 RelayStates statesOf(quint8 outputs)
 {
@@ -169,11 +171,11 @@ void tst_RelayBoard::hungPortIsTold()
     board.write(statesOf(0x01));
     port.held.acquire(2);
 
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("ei vasta")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"ei vasta"_s));
     QVERIFY(written.wait(5000));
     const auto error = written.constLast()[2].value<LinkError>();
     QCOMPARE(error.reason, LinkError::Reason::NoAnswer);
-    QCOMPARE(error.text, QStringLiteral("Seade /dev/relay1 ei vasta."));
+    QCOMPARE(error.text, u"Seade /dev/relay1 ei vasta."_s);
 
     // The first frame that finishes ends it.
     port.passes.release(2);
@@ -204,7 +206,7 @@ void tst_RelayBoard::repeatedFrames()
     // A hang is told with nothing more asked of the board, and so is its end; it comes after
     // the answer limit has passed since the last request, so only the repeats are watched.
     QTest::qWait(150);
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("ei vasta")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"ei vasta"_s));
     const auto lastTold = [&written] {
         return written.isEmpty() ? LinkError::Reason::None
                                  : written.constLast()[2].value<LinkError>().reason;

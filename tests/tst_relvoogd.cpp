@@ -102,10 +102,10 @@ QProcessEnvironment tst_Relvoogd::environment(bool service, const QString &bus) 
 {
     QProcessEnvironment environment = m_bus.environment();
     if (!bus.isEmpty())
-        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus);
+        environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, bus);
     for (const char *name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
         environment.remove(QString::fromLatin1(name));
-    environment.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
+    environment.insert(u"LANG"_s, u"en_US.UTF-8"_s);
     if (!service)
         return environment;
     // STATE_DIRECTORY: where systemd has a system service keep its state. A sanitized service has
@@ -130,8 +130,8 @@ void tst_Relvoogd::startService(
     // A test that is killed takes it along, so that it holds no board or bus name afterwards.
     service.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     service.start(QStringLiteral(RELVOOGD),
-        QStringList {QStringLiteral("--port1"), m_ptys[firstPty].slave(), QStringLiteral("--port2"),
-            m_ptys[firstPty + 1].slave()}
+        QStringList {
+            u"--port1"_s, m_ptys[firstPty].slave(), u"--port2"_s, m_ptys[firstPty + 1].slave()}
             + arguments);
     QVERIFY(service.waitForStarted());
     if (serves)
@@ -156,7 +156,7 @@ void tst_Relvoogd::stopService(QProcess &service, int signal)
 
 int tst_Relvoogd::run(const QString &command, QString *said, const QString &bus)
 {
-    if (command.startsWith(QLatin1String("hold "))) {
+    if (command.startsWith(u"hold "_s)) {
         const QString device = m_ptys[command.back().digitValue() - 1].slave();
         m_held = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY);
         return m_held >= 0 && ::flock(m_held, LOCK_EX) == 0 ? 0 : -1;
@@ -175,7 +175,7 @@ int tst_Relvoogd::run(const QString &command, QString *said, const QString &bus)
 QString tst_Relvoogd::latched(int port) const
 {
     // A live line: the time, the device, and "1:off 2:ON ..." for the eight outputs.
-    QFile live(m_folder.filePath(QStringLiteral("live")));
+    QFile live(m_folder.filePath(u"live"_s));
     live.open(QIODevice::ReadOnly);
     QString word;
     for (const QByteArray &line : live.readAll().split('\n')) {
@@ -233,7 +233,7 @@ void tst_Relvoogd::commands()
     QFETCH(QString, word);
 
     startService(m_service);
-    const QStringList lines = commands.split(QStringLiteral("; "));
+    const QStringList lines = commands.split(u"; "_s);
     QString answer;
     for (const QString &command : lines.mid(0, lines.size() - 1))
         QCOMPARE(run(command, &answer), 0);
@@ -280,18 +280,17 @@ void tst_Relvoogd::monitor()
     monitor.setProcessEnvironment(environment());
     monitor.setReadChannel(QProcess::StandardError);
     monitor.start(QStringLiteral(RELVOOGCTL),
-        (QStringLiteral("monitor ") + options).split(QLatin1Char(' '), Qt::SkipEmptyParts));
+        (u"monitor "_s + options).split(QLatin1Char(' '), Qt::SkipEmptyParts));
     QVERIFY(soon([&monitor] {
         return monitor.peek(monitor.bytesAvailable()).contains("Following relvoogd");
     }));
     QByteArray output;
-    const QStringList expected
-        = lines.replace(QStringLiteral("%2"), m_ptys[1].slave()).split(QLatin1Char('|'));
+    const QStringList expected = lines.replace(u"%2"_s, m_ptys[1].slave()).split(QLatin1Char('|'));
     const QStringList actions = steps.split(QLatin1Char('|'));
     for (int i = 0; i < actions.size(); ++i) {
-        if (actions[i] == QLatin1String("stop"))
+        if (actions[i] == u"stop"_s)
             stopService(m_service);
-        else if (actions[i] == QLatin1String("let go"))
+        else if (actions[i] == u"let go"_s)
             ::close(std::exchange(m_held, -1));
         else
             QCOMPARE(run(actions[i]), 0);
@@ -309,24 +308,22 @@ void tst_Relvoogd::supersededPortChange()
 {
     // Port 2's adapter takes its time to open, so that a second change comes during the trial.
     QProcessEnvironment environment = this->environment(true);
-    environment.insert(QStringLiteral("VIRTUALBOARD_FAULTS"),
-        m_ptys[1].slave() + QStringLiteral(" delay 0 300000"));
+    environment.insert(u"VIRTUALBOARD_FAULTS"_s, m_ptys[1].slave() + u" delay 0 300000"_s);
     m_service.setProcessEnvironment(environment);
     startService(m_service);
     QProcess first;
     first.setProcessEnvironment(this->environment());
-    first.start(QStringLiteral(RELVOOGCTL), {QStringLiteral("port"), QStringLiteral("2")});
+    first.start(QStringLiteral(RELVOOGCTL), {u"port"_s, u"2"_s});
     QVERIFY(soon(
         [this] { return m_service.peek(m_service.bytesAvailable()).contains("ChangePort(2)"); }));
-    QCOMPARE(run(QStringLiteral("port 1")), 0);
+    QCOMPARE(run(u"port 1"_s), 0);
     // Told at once, rather than left to wait for a trial that will never finish.
     QVERIFY(first.waitForFinished(1000));
     QCOMPARE(first.exitCode(), 1);
     QVERIFY(first.readAllStandardError().contains("A newer port change took this one's place."));
     QString status;
-    QCOMPARE(run(QStringLiteral("status"), &status), 0);
-    QVERIFY2(
-        status.contains(QStringLiteral("port 1     ") + m_ptys[0].slave()), qPrintable(status));
+    QCOMPARE(run(u"status"_s, &status), 0);
+    QVERIFY2(status.contains(u"port 1     "_s + m_ptys[0].slave()), qPrintable(status));
 }
 
 void tst_Relvoogd::restart_data()
@@ -345,16 +342,16 @@ void tst_Relvoogd::restart()
     // Channel 5's times put now between them, away from midnight, which is no time.
     const QTime now = QTime::currentTime();
     const auto time = [](QTime time) {
-        return (time == QTime(0, 0) ? time.addSecs(1) : time).toString(QStringLiteral("HH:mm:ss"));
+        return (time == QTime(0, 0) ? time.addSecs(1) : time).toString(u"HH:mm:ss"_s);
     };
     startService(m_service);
     for (const QString &command :
-        {QStringLiteral("times 5 %1 %2").arg(time(now.addSecs(-3600)), time(now.addSecs(3600))),
-            QStringLiteral("auto 5"), QStringLiteral("on 6"), QStringLiteral("port 2")})
+        {u"times 5 %1 %2"_s.arg(time(now.addSecs(-3600)), time(now.addSecs(3600))), u"auto 5"_s,
+            u"on 6"_s, u"port 2"_s})
         QCOMPARE(run(command), 0);
     // Automatic, channel 5 keeps its state until the tick meets one of its times.
-    soon([&] { return latched(2) == QStringLiteral("00000100"); });
-    QCOMPARE(latched(2), QStringLiteral("00000100"));
+    soon([&] { return latched(2) == u"00000100"_s; });
+    QCOMPARE(latched(2), u"00000100"_s);
     // The journal tells who asked for what.
     const QRegularExpression logged(
         QStringLiteral(R"(SetAutomatic\(5, true\) from :1\.\d+ \(uid %1, pid \d+\)\n)")
@@ -368,17 +365,17 @@ void tst_Relvoogd::restart()
     stopService(m_service, signal);
     QCOMPARE(m_service.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_service.exitCode(), 0);
-    const QString trace = m_folder.filePath(QStringLiteral("trace"));
+    const QString trace = m_folder.filePath(u"trace"_s);
     QProcessEnvironment traced = environment(true);
-    traced.insert(QStringLiteral("VIRTUALBOARD_TRACE"), trace);
+    traced.insert(u"VIRTUALBOARD_TRACE"_s, trace);
     m_service.setProcessEnvironment(traced);
     startService(m_service);
     // Resumed on port 2, with channel 5 in the state its times give for now.
-    soon([&] { return latched(2) == QStringLiteral("00001100"); });
-    QCOMPARE(latched(2), QStringLiteral("00001100"));
+    soon([&] { return latched(2) == u"00001100"_s; });
+    QCOMPARE(latched(2), u"00001100"_s);
     QString status;
-    QCOMPARE(run(QStringLiteral("status"), &status), 0);
-    QVERIFY2(status.contains(QStringLiteral("channel 5  on   automatic")), qPrintable(status));
+    QCOMPARE(run(u"status"_s, &status), 0);
+    QVERIFY2(status.contains(u"channel 5  on   automatic"_s), qPrintable(status));
     // And rewritten every 10 ms with nothing asked of it: twenty frames in a fraction of a
     // second, where one a second would take twenty.
     QVERIFY(soon([&] { return TraceLog(trace).latches(m_ptys[1].slave()).size() >= 20; }));
@@ -417,8 +414,8 @@ void tst_Relvoogd::refusedStart()
     if (first)
         startService(m_service, {}, true, first == 1 ? 0 : 2);
     QProcess second;
-    second.setProcessEnvironment(environment(
-        true, bus.isEmpty() ? QString() : QStringLiteral("unix:path=") + m_folder.filePath(bus)));
+    second.setProcessEnvironment(
+        environment(true, bus.isEmpty() ? QString() : u"unix:path="_s + m_folder.filePath(bus)));
     OpenWatch board(m_ptys[0].slave());
     startService(
         second, option.isEmpty() ? QStringList() : QStringList {option, settingsPath}, false);
@@ -430,7 +427,7 @@ void tst_Relvoogd::refusedStart()
     if (first != 1)
         QCOMPARE(board.openings(), 0);
     if (first)
-        QCOMPARE(run(QStringLiteral("status")), 0);
+        QCOMPARE(run(u"status"_s), 0);
 }
 
 void tst_Relvoogd::withoutService_data()
@@ -461,11 +458,10 @@ void tst_Relvoogd::withoutService()
     QFETCH(QString, told);
 
     QString said;
-    QCOMPARE(run(command, &said,
-                 bus.isEmpty() ? QString() : QStringLiteral("unix:path=") + m_folder.filePath(bus)),
+    QCOMPARE(
+        run(command, &said, bus.isEmpty() ? QString() : u"unix:path="_s + m_folder.filePath(bus)),
         status);
-    QVERIFY2(said.startsWith(QStringLiteral("relvoogctl: ") + told)
-            && said.count(QLatin1Char('\n')) == 1,
+    QVERIFY2(said.startsWith(u"relvoogctl: "_s + told) && said.count(QLatin1Char('\n')) == 1,
         qPrintable(said));
 }
 

@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 // The 10 ms tick: the switching times of automatic channels, also those a late tick has crossed,
 // and the frame it writes every time; and the local time it reads. The clock labels are checked
 // in the window's tests.
@@ -83,7 +85,7 @@ void tst_ScheduleClock::switchingTimes()
     QCOMPARE(rig->view.shownOn[6], onAfter);
     QCOMPARE(rig->channels.AutoMode(6), automatic);
     // Every tick writes the whole frame, whether or not anything changed.
-    QCOMPARE(rig->port.wire.count(QStringLiteral("tx:a")), 1);
+    QCOMPARE(rig->port.wire.count(u"tx:a"_s), 1);
     QCOMPARE(rig->port.boards[1].outputs(), onAfter ? 0x20 : 0x00);
     // The store keeps whole seconds, as the dialog shows them again.
     QCOMPARE(rig->store.SwitchOnTime(6).msec(), 0);
@@ -149,12 +151,12 @@ void tst_ScheduleClock::eachSecond()
     // Ticks at the start of every second, and so switches right after its second begins.
     ScheduleClock clock(
         rig->channels, [this] { return rig->now; }, ScheduleClock::Pace::EverySecond);
-    const auto *timer1 = clock.findChild<QTimer *>(QStringLiteral("Timer1"));
+    const auto *timer1 = clock.findChild<QTimer *>(u"Timer1"_s);
     rig->enterAutomatic(2, QTime(7, 0), QTime(19, 0));
     rig->now.setTime(QTime(6, 59, 59, 990));
     clock.start();
     QVERIFY(timer1->remainingTime() <= 10);
-    QTRY_VERIFY(rig->port.wire.contains(QStringLiteral("tx:a")));
+    QTRY_VERIFY(rig->port.wire.contains(u"tx:a"_s));
     QVERIFY(!rig->channels.RelayState(2));
 
     rig->now.setTime(QTime(7, 0, 0, 3));
@@ -172,23 +174,18 @@ void tst_ScheduleClock::wallClock_data()
     const auto utc = [](int month, int day, int h, int m, int s, int ms = 0) {
         return QDateTime(QDate(2026, month, day), QTime(h, m, s, ms), Qt::UTC);
     };
-    QTest::newRow("summer time begins")
-        << QList<QDateTime> {utc(3, 29, 0, 59, 59, 990), utc(3, 29, 1, 0, 0)}
-        << QStringList {
-               QStringLiteral("2026-03-29 02:59:59"), QStringLiteral("2026-03-29 04:00:00")};
+    QTest::newRow("summer time begins") << QList<QDateTime> {utc(3, 29, 0, 59, 59, 990),
+        utc(3, 29, 1, 0, 0)} << QStringList {u"2026-03-29 02:59:59"_s, u"2026-03-29 04:00:00"_s};
     QTest::newRow("summer time ends, the hour again")
         << QList<QDateTime> {utc(10, 25, 0, 59, 59, 5), utc(10, 25, 0, 59, 59, 995),
                utc(10, 25, 1, 0, 0)}
-        << QStringList {QStringLiteral("2026-10-25 03:59:59"),
-               QStringLiteral("2026-10-25 03:59:59"), QStringLiteral("2026-10-25 03:00:00")};
+        << QStringList {
+               u"2026-10-25 03:59:59"_s, u"2026-10-25 03:59:59"_s, u"2026-10-25 03:00:00"_s};
     QTest::newRow("clock set back before the change")
         << QList<QDateTime> {utc(3, 29, 1, 0, 0, 500), utc(3, 29, 0, 59, 59, 500)}
-        << QStringList {
-               QStringLiteral("2026-03-29 04:00:00"), QStringLiteral("2026-03-29 02:59:59")};
-    QTest::newRow("midnight, a new day")
-        << QList<QDateTime> {utc(12, 6, 21, 59, 59, 999), utc(12, 6, 22, 0, 0)}
-        << QStringList {
-               QStringLiteral("2026-12-06 23:59:59"), QStringLiteral("2026-12-07 00:00:00")};
+        << QStringList {u"2026-03-29 04:00:00"_s, u"2026-03-29 02:59:59"_s};
+    QTest::newRow("midnight, a new day") << QList<QDateTime> {utc(12, 6, 21, 59, 59, 999),
+        utc(12, 6, 22, 0, 0)} << QStringList {u"2026-12-06 23:59:59"_s, u"2026-12-07 00:00:00"_s};
 }
 
 void tst_ScheduleClock::wallClock()
@@ -203,7 +200,7 @@ void tst_ScheduleClock::wallClock()
     WallClock clock([&reading] { return (reading++)->toMSecsSinceEpoch(); });
     QStringList got;
     while (reading != readings.cend())
-        got << clock().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        got << clock().toString(u"yyyy-MM-dd HH:mm:ss"_s);
     QCOMPARE(got, shown);
 }
 

@@ -110,8 +110,7 @@ void tst_VirtualBoard::guardRefusesSerialPorts()
 
     const TraceLog trace(tracePath);
     for (const QString &path : {kNoSuchSerialPort, alias})
-        QVERIFY2(!trace.events(path).isEmpty()
-                && trace.events(path).last().name == QLatin1String("guard"),
+        QVERIFY2(!trace.events(path).isEmpty() && trace.events(path).last().name == u"guard"_s,
             qPrintable(path + u" was not refused by the guard"_s));
 }
 

@@ -130,8 +130,7 @@ void tst_VirtualBoardEndToEnd::faultDuringTicks()
     {
         // Another program holds the port as we do while a frame is under way.
         const QByteArray device = QFile::encodeName(rig.device(1));
-        const int holder
-            = fault == QLatin1String("held") ? ::open(device.constData(), O_RDWR | O_NOCTTY) : -1;
+        const int holder = fault == u"held"_s ? ::open(device.constData(), O_RDWR | O_NOCTTY) : -1;
         if (holder != -1)
             QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
         else

@@ -11,6 +11,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 // Two CAs, the broker's key and its certificate for "localhost" from the first, and the password
 // file; $0 is mosquitto_passwd, $1 and $2 the user and the password.
@@ -58,42 +60,39 @@ MosquittoBroker::~MosquittoBroker()
 QString MosquittoBroker::program(const QString &name)
 {
     const QString found = QStandardPaths::findExecutable(name);
-    return found.isEmpty() ? QStandardPaths::findExecutable(
-               name, {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")})
-                           : found;
+    return found.isEmpty()
+        ? QStandardPaths::findExecutable(name, {u"/usr/sbin"_s, u"/usr/local/sbin"_s})
+        : found;
 }
 
 bool MosquittoBroker::prepare()
 {
     m_port = freePort();
     QStringList lines {
-        QStringLiteral("listener %1 127.0.0.1").arg(m_port),
-        QStringLiteral("persistence false"),
-        QStringLiteral("set_tcp_nodelay %1").arg(QLatin1String(m_noDelay ? "true" : "false")),
+        u"listener %1 127.0.0.1"_s.arg(m_port),
+        u"persistence false"_s,
+        u"set_tcp_nodelay %1"_s.arg(QLatin1String(m_noDelay ? "true" : "false")),
         // Run as root, it would become the user "mosquitto", who cannot read this folder.
-        QStringLiteral("user %1").arg(QString::fromLocal8Bit(getpwuid(geteuid())->pw_name)),
+        u"user %1"_s.arg(QString::fromLocal8Bit(getpwuid(geteuid())->pw_name)),
     };
     if (m_access == Access::Anonymous) {
-        lines << QStringLiteral("allow_anonymous true");
+        lines << u"allow_anonymous true"_s;
     } else {
         QProcess make;
         make.setWorkingDirectory(m_folder.path());
         make.setProcessChannelMode(QProcess::MergedChannels);
-        make.start(QStringLiteral("sh"),
-            {QStringLiteral("-c"), QString::fromLatin1(kMakeAccess),
-                program(QStringLiteral("mosquitto_passwd")), QLatin1String(kUser),
-                QString::fromUtf8(kPassword)});
+        make.start(u"sh"_s,
+            {u"-c"_s, QString::fromLatin1(kMakeAccess), program(u"mosquitto_passwd"_s),
+                QLatin1String(kUser), QString::fromUtf8(kPassword)});
         if (!make.waitForFinished() || make.exitCode() != 0) {
-            m_problem = QStringLiteral("no certificates or password file: ")
-                + QString::fromLocal8Bit(make.readAll());
+            m_problem
+                = u"no certificates or password file: "_s + QString::fromLocal8Bit(make.readAll());
             return false;
         }
-        lines << QStringLiteral("allow_anonymous false")
-              << QStringLiteral("password_file ") + path(QStringLiteral("passwords"))
-              << QStringLiteral("certfile ") + path(QStringLiteral("server.crt"))
-              << QStringLiteral("keyfile ") + path(QStringLiteral("server.key"));
+        lines << u"allow_anonymous false"_s << u"password_file "_s + path(u"passwords"_s)
+              << u"certfile "_s + path(u"server.crt"_s) << u"keyfile "_s + path(u"server.key"_s);
     }
-    QFile config(path(QStringLiteral("mosquitto.conf")));
+    QFile config(path(u"mosquitto.conf"_s));
     if (!config.open(QIODevice::WriteOnly)
         || config.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n') < 0) {
         m_problem = config.errorString();
@@ -105,20 +104,20 @@ bool MosquittoBroker::prepare()
 
 bool MosquittoBroker::start()
 {
-    const QString mosquitto = program(QStringLiteral("mosquitto"));
+    const QString mosquitto = program(u"mosquitto"_s);
     if (mosquitto.isEmpty()) {
-        m_problem = QStringLiteral("mosquitto is not installed (apt install mosquitto)");
+        m_problem = u"mosquitto is not installed (apt install mosquitto)"_s;
         return false;
     }
     if (!m_prepared && !prepare())
         return false;
-    m_process.start(mosquitto, {QStringLiteral("-c"), path(QStringLiteral("mosquitto.conf"))});
+    m_process.start(mosquitto, {u"-c"_s, path(u"mosquitto.conf"_s)});
     QByteArray output;
     while (!output.contains(" running") && m_process.waitForReadyRead(5000))
         output += m_process.readAll();
     if (output.contains(" running"))
         return true;
-    m_problem = QStringLiteral("mosquitto did not start: ") + QString::fromLocal8Bit(output);
+    m_problem = u"mosquitto did not start: "_s + QString::fromLocal8Bit(output);
     stop();
     return false;
 }

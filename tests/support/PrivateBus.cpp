@@ -7,6 +7,8 @@
 
 #include <sys/prctl.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 // A session bus with nothing to activate: no servicedir, so an installed relvoogd is never
 // started on it.
@@ -28,7 +30,7 @@ constexpr char kConfiguration[] = R"(<!DOCTYPE busconfig PUBLIC
 
 PrivateBus::PrivateBus()
 {
-    QFile configuration(m_folder.filePath(QStringLiteral("bus.conf")));
+    QFile configuration(m_folder.filePath(u"bus.conf"_s));
     if (!m_folder.isValid() || !configuration.open(QIODevice::WriteOnly))
         return;
     configuration.write(QString::fromLatin1(kConfiguration).arg(m_folder.path()).toUtf8());
@@ -38,9 +40,8 @@ PrivateBus::PrivateBus()
     m_daemon.setStandardErrorFile(QProcess::nullDevice());
     // Ends with whoever started it, even one that was killed.
     m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    m_daemon.start(QStringLiteral("dbus-daemon"),
-        {QStringLiteral("--config-file=") + configuration.fileName(), QStringLiteral("--nofork"),
-            QStringLiteral("--print-address")});
+    m_daemon.start(u"dbus-daemon"_s,
+        {u"--config-file="_s + configuration.fileName(), u"--nofork"_s, u"--print-address"_s});
     if (m_daemon.waitForReadyRead(5000))
         m_address = QString::fromLocal8Bit(m_daemon.readLine().trimmed());
 }
@@ -53,7 +54,7 @@ PrivateBus::~PrivateBus()
 
 QProcessEnvironment PrivateBus::environment(QProcessEnvironment base) const
 {
-    base.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
-    base.remove(QStringLiteral("LD_PRELOAD"));
+    base.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_address);
+    base.remove(u"LD_PRELOAD"_s);
     return base;
 }
