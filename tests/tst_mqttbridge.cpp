@@ -26,13 +26,9 @@ namespace {
 // message takes two turns of the event loop and a few milliseconds.
 bool waitFor(const std::function<bool()> &done)
 {
-    const QDeadlineTimer deadline(5000);
-    while (!done()) {
+    for (QDeadlineTimer deadline(5000); !done(); QTest::qWait(1))
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents();
-        QThread::msleep(1);
-    }
     return true;
 }
 

@@ -30,8 +30,9 @@ private slots:
     void quitDuringAFrame();
 
 private:
-    // faults: the virtual board's faults from the start, as VIRTUALBOARD_FAULTS takes them. The
-    // program speaks English, unless another locale is given.
+    // On ports 1 and 2 of m_ports, unless the arguments name port 1. faults: the virtual board's
+    // faults from the start, as VIRTUALBOARD_FAULTS takes them. The program speaks English, unless
+    // another locale is given.
     void start(QProcess &program, const QStringList &arguments, const QString &faults = {},
         const QString &locale = u"en_US.UTF-8"_s);
 
@@ -52,13 +53,15 @@ void tst_Relvoog::start(
     environment.insert(u"XDG_CONFIG_HOME"_s, m_home.filePath(u"config"_s));
     environment.insert(u"XDG_STATE_HOME"_s, m_home.filePath(u"state"_s));
     program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(RELVOOG_PROGRAM), arguments);
+    const QStringList ports {u"--port1"_s, m_ports[0].slave(), u"--port2"_s, m_ports[1].slave()};
+    program.start(QStringLiteral(RELVOOG_PROGRAM),
+        (arguments.contains(u"--port1"_s) ? QStringList() : ports) + arguments);
     QVERIFY(program.waitForStarted());
 }
 
 void tst_Relvoog::options_data()
 {
-    QTest::addColumn<QStringList>("arguments"); // after both ports on pseudo-terminals
+    QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("locale");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("output");
@@ -95,10 +98,7 @@ void tst_Relvoog::options()
     OpenWatch port1(m_ports[0].slave());
     OpenWatch port2(m_ports[1].slave());
     QProcess program;
-    start(program,
-        QStringList {u"--port1"_s, m_ports[0].slave(), u"--port2"_s, m_ports[1].slave()}
-            + arguments,
-        {}, locale);
+    start(program, arguments, {}, locale);
     // A window would keep it running.
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
@@ -117,9 +117,7 @@ void tst_Relvoog::damagedState()
     QVERIFY(writeFile(path, damaged));
 
     QProcess program;
-    start(program,
-        {u"--port1"_s, m_ports[0].slave(), u"--port2"_s, m_ports[1].slave(), u"--restore"_s,
-            u"--state"_s, path});
+    start(program, {u"--restore"_s, u"--state"_s, path});
     // Told where the copy is, which holds what the file held; the new file is the program's.
     QByteArray errors;
     QTRY_VERIFY((errors += program.readAllStandardError()).contains(kept.toLocal8Bit()));
@@ -197,8 +195,7 @@ void tst_Relvoog::quitDuringAFrame()
     OpenWatch board(m_ports[0].slave());
     m_ports[0].received();
     QProcess program;
-    start(program, {u"--port1"_s, m_ports[0].slave(), u"--port2"_s, m_ports[1].slave()},
-        m_ports[0].slave() + u' ' + fault);
+    start(program, {}, m_ports[0].slave() + u' ' + fault);
     QTRY_VERIFY(board.openings() > 0);
     QTest::qWait(50);
 
