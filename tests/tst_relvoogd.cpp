@@ -51,10 +51,8 @@ private slots:
     void supersededPortChange();
     void restart_data();
     void restart();
-    void refusedStart_data();
-    void refusedStart();
-    void withoutService_data();
-    void withoutService();
+    void refusals_data();
+    void refusals();
 
 private:
     // For relvoogctl, or with the service's own settings; on the test's bus unless another is
@@ -379,31 +377,39 @@ void tst_Relvoogd::restart()
     QVERIFY(soon([&] { return TraceLog(trace).latches(m_ptys[1].slave()).size() >= 20; }));
 }
 
-void tst_Relvoogd::refusedStart_data()
+void tst_Relvoogd::refusals_data()
 {
+    // "relvoogd" for a second service, with "--config" for an unreadable settings file; else
+    // relvoogctl's command.
+    QTest::addColumn<QString>("command");
     QTest::addColumn<int>("first"); // a service already running: 0 none, 1 same board, 2 other
-    QTest::addColumn<QString>("option");
-    QTest::addColumn<QString>(
-        "bus"); // a socket in the test's folder, where none is; empty: the test's
+    QTest::addColumn<bool>("noBus"); // the bus is a socket in the test's folder, where none is
     QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("told");
+    QTest::addColumn<QString>("told"); // the one line; relvoogctl's starts with it
 
-    QTest::newRow("the same board") << 1 << ""
-                                    << "" << 3 << "driven by another copy";
-    QTest::newRow("another board, the same bus") << 2 << ""
-                                                 << "" << 4 << "relvoogd (process ";
-    QTest::newRow("settings that cannot be read") << 0 << "--config"
-                                                  << "" << 2 << "unreadable.conf cannot be read";
-    // A malformed address fails the same way, as Qt's own connection tells it.
-    QTest::newRow("no bus") << 0 << ""
-                            << "no-bus" << 4 << "Cannot reach the session bus";
+    // A malformed bus address fails as a missing bus does, as Qt's own connection tells it.
+    QTest::newRow("the same board") << "relvoogd" << 1 << false << 3 << "driven by another copy";
+    QTest::newRow("another board, the same bus")
+        << "relvoogd" << 2 << false << 4 << "relvoogd (process ";
+    QTest::newRow("settings that cannot be read")
+        << "relvoogd --config" << 0 << false << 2 << "unreadable.conf cannot be read";
+    QTest::newRow("no bus") << "relvoogd" << 0 << true << 4 << "Cannot reach the session bus";
+    QTest::newRow("unknown command")
+        << "frobnicate 1" << 0 << false << 2 << "relvoogctl: Unknown command 'frobnicate'";
+    QTest::newRow("no channel") << "on" << 0 << false << 2 << "relvoogctl: Usage: relvoogctl on N";
+    QTest::newRow("no service") << "on 1" << 0 << false << 3
+                                << "relvoogctl: relvoogd is not running on the session bus";
+    QTest::newRow("monitor, no service")
+        << "monitor" << 0 << false << 3 << "relvoogctl: relvoogd is not running on the session bus";
+    QTest::newRow("relvoogctl, no bus")
+        << "status" << 0 << true << 3 << "relvoogctl: Cannot reach the session bus";
 }
 
-void tst_Relvoogd::refusedStart()
+void tst_Relvoogd::refusals()
 {
+    QFETCH(QString, command);
     QFETCH(int, first);
-    QFETCH(QString, option);
-    QFETCH(QString, bus);
+    QFETCH(bool, noBus);
     QFETCH(int, status);
     QFETCH(QString, told);
 
@@ -411,56 +417,31 @@ void tst_Relvoogd::refusedStart()
     QVERIFY(writeFile(settingsPath, "[ports\nport1=/dev/null\n"));
     if (first)
         startService(m_service, {}, true, first == 1 ? 0 : 2);
-    QProcess second;
-    second.setProcessEnvironment(
-        environment(true, bus.isEmpty() ? QString() : u"unix:path="_s + m_folder.filePath(bus)));
+    const QString bus = noBus ? u"unix:path="_s + m_folder.filePath(u"no-bus"_s) : QString();
+    const bool service = command.startsWith(u"relvoogd"_s);
     OpenWatch board(m_ptys[0].slave());
-    startService(
-        second, option.isEmpty() ? QStringList() : QStringList {option, settingsPath}, false);
-    QVERIFY(second.waitForFinished(5000));
-    QCOMPARE(second.exitCode(), status);
-    const QString errors = QString::fromLocal8Bit(second.readAllStandardError());
-    QVERIFY2(errors.contains(told) && errors.count(QLatin1Char('\n')) == 1, qPrintable(errors));
-    // The refused one never touched its board, and the first one goes on serving.
+    QString said;
+    if (service) {
+        QProcess second;
+        second.setProcessEnvironment(environment(true, bus));
+        startService(second,
+            command.endsWith(u"--config"_s) ? QStringList {u"--config"_s, settingsPath}
+                                            : QStringList(),
+            false);
+        QVERIFY(second.waitForFinished(5000));
+        QCOMPARE(second.exitCode(), status);
+        said = QString::fromLocal8Bit(second.readAllStandardError());
+    } else {
+        QCOMPARE(run(command, &said, bus), status);
+    }
+    QVERIFY2((service ? said.contains(told) : said.startsWith(told))
+            && said.count(QLatin1Char('\n')) == 1,
+        qPrintable(said));
+    // A refused service never touched its board, and the first one goes on serving.
     if (first != 1)
         QCOMPARE(board.openings(), 0);
     if (first)
         QCOMPARE(run(u"status"_s), 0);
-}
-
-void tst_Relvoogd::withoutService_data()
-{
-    QTest::addColumn<QString>("command");
-    // A socket in the test's folder, where there is none; empty: the test's bus, with no service.
-    QTest::addColumn<QString>("bus");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("told");
-
-    QTest::newRow("unknown command") << "frobnicate 1"
-                                     << "" << 2 << "Unknown command 'frobnicate'";
-    QTest::newRow("no channel") << "on"
-                                << "" << 2 << "Usage: relvoogctl on N";
-    QTest::newRow("no service") << "on 1"
-                                << "" << 3 << "relvoogd is not running on the session bus";
-    QTest::newRow("monitor, no service") << "monitor"
-                                         << "" << 3 << "relvoogd is not running on the session bus";
-    QTest::newRow("no bus") << "status"
-                            << "no-bus" << 3 << "Cannot reach the session bus";
-}
-
-void tst_Relvoogd::withoutService()
-{
-    QFETCH(QString, command);
-    QFETCH(QString, bus);
-    QFETCH(int, status);
-    QFETCH(QString, told);
-
-    QString said;
-    QCOMPARE(
-        run(command, &said, bus.isEmpty() ? QString() : u"unix:path="_s + m_folder.filePath(bus)),
-        status);
-    QVERIFY2(said.startsWith(u"relvoogctl: "_s + told) && said.count(QLatin1Char('\n')) == 1,
-        qPrintable(said));
 }
 
 QTEST_GUILESS_MAIN(tst_Relvoogd)
