@@ -35,7 +35,7 @@ bool soon(const std::function<bool()> &condition)
 
 // relvoogd and relvoogctl as their users run them: on a D-Bus daemon of the test's own, with
 // ports 1 and 2 on pseudo-terminals that the virtual board, preloaded into the service, drives.
-// Settings, state and the board's live lines are in a folder of the test's own. Both programs
+// Settings, state and the board's trace are in a folder of the test's own. Both programs
 // speak English here.
 class tst_Relvoogd : public QObject
 {
@@ -65,7 +65,8 @@ private:
     // A relvoogctl command, or "hold N": the test holds port N as another program would.
     // relvoogctl's exit status, with what it printed in said.
     int run(const QString &command, QString *said = nullptr, const QString &bus = {});
-    // The outputs the port's board latched last, "00100000" for channel 3 on.
+    // The outputs the port's board latched last, "00100000" for channel 3 on; the board's trace is
+    // written out at the end of each frame.
     QString latched(int port) const;
 
     const LanguageChoice m_english {LanguageChoice::Language::English};
@@ -90,7 +91,7 @@ void tst_Relvoogd::cleanup()
     if (m_held >= 0)
         ::close(m_held);
     m_held = -1;
-    // Each case starts with no remembered state, no settings and no live lines.
+    // Each case starts with no remembered state, no settings and no trace.
     QVERIFY(QDir(m_folder.path()).removeRecursively() && QDir().mkpath(m_folder.path()));
     for (PseudoTerminal &pty : m_ptys)
         pty.received();
@@ -112,8 +113,7 @@ QProcessEnvironment tst_Relvoogd::environment(bool service, const QString &bus) 
              {"XDG_STATE_HOME", m_folder.filePath(u"state"_s)},
              {"STATE_DIRECTORY", m_folder.path()}, {"LD_PRELOAD", VirtualBoard::libraryPath()},
              {"ASAN_OPTIONS", u"verify_asan_link_order=0"_s},
-             {"VIRTUALBOARD_LIVE", m_folder.filePath(u"live"_s)},
-             {"VIRTUALBOARD_LIVE_CHANGES", u"1"_s}})
+             {"VIRTUALBOARD_TRACE", m_folder.filePath(u"trace"_s)}})
         environment.insert(QString::fromLatin1(name), value);
     return environment;
 }
@@ -172,19 +172,9 @@ int tst_Relvoogd::run(const QString &command, QString *said, const QString &bus)
 
 QString tst_Relvoogd::latched(int port) const
 {
-    // A live line: the time, the device, and "1:off 2:ON ..." for the eight outputs.
-    QFile live(m_folder.filePath(u"live"_s));
-    live.open(QIODevice::ReadOnly);
-    QString word;
-    for (const QByteArray &line : live.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() != 2 + 8 || fields[1] != m_ptys[port - 1].slave().toLocal8Bit())
-            continue;
-        word.clear();
-        for (int channel = 1; channel <= 8; ++channel)
-            word += fields[1 + channel].endsWith("ON") ? QLatin1Char('1') : QLatin1Char('0');
-    }
-    return word;
+    const QList<unsigned> latches
+        = TraceLog(m_folder.filePath(u"trace"_s)).latches(m_ptys[port - 1].slave());
+    return latches.isEmpty() ? QString() : VirtualBoard::outputWord(latches.constLast());
 }
 
 void tst_Relvoogd::commands_data()
@@ -362,9 +352,7 @@ void tst_Relvoogd::restart()
     QCOMPARE(m_service.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_service.exitCode(), 0);
     const QString trace = m_folder.filePath(u"trace"_s);
-    QProcessEnvironment traced = environment(true);
-    traced.insert(u"VIRTUALBOARD_TRACE"_s, trace);
-    m_service.setProcessEnvironment(traced);
+    const qsizetype before = TraceLog(trace).latches(m_ptys[1].slave()).size();
     startService(m_service);
     // Resumed on port 2, with channel 5 in the state its times give for now.
     soon([&] { return latched(2) == u"00001100"_s; });
@@ -374,7 +362,7 @@ void tst_Relvoogd::restart()
     QVERIFY2(status.contains(u"channel 5  on   automatic"_s), qPrintable(status));
     // And rewritten every 10 ms with nothing asked of it: twenty frames in a fraction of a
     // second, where one a second would take twenty.
-    QVERIFY(soon([&] { return TraceLog(trace).latches(m_ptys[1].slave()).size() >= 20; }));
+    QVERIFY(soon([&] { return TraceLog(trace).latches(m_ptys[1].slave()).size() >= before + 20; }));
 }
 
 void tst_Relvoogd::refusals_data()
