@@ -254,7 +254,6 @@ void tst_Peavorm::portLabelTellsTheBroker()
     QVERIFY2(lost.startsWith(u"MQTT"_s) && lost.contains(u"refused"_s), qPrintable(lost));
     program.window.showBrokerState(true, u"broker.lan:1883"_s);
     QVERIFY2(portLabel->toolTip().contains(u"broker.lan:1883"_s), qPrintable(portLabel->toolTip()));
-    QVERIFY(portLabel->toolTip() != lost);
     // Nothing but the tooltip tells it: the port number keeps its colour.
     QCOMPARE(portLabel->palette().color(QPalette::WindowText), QColor(Qt::blue));
 }
