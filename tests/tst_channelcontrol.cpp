@@ -38,26 +38,25 @@ void tst_ChannelControl::init()
 {
     rig = std::make_unique<ChannelRig>();
     rig->channels.load();
-    rig->port.clearWire();
+    rig->port.wire.clear();
 }
 
 void tst_ChannelControl::load_data()
 {
-    QTest::addColumn<QList<quint16>>("unusable");
+    QTest::addColumn<QSet<quint16>>("unusable");
     QTest::addColumn<QString>("portLabel");
 
-    QTest::newRow("port 1 works") << QList<quint16> {} << "1";
-    QTest::newRow("port 1 missing") << QList<quint16> {1} << "2";
+    QTest::newRow("port 1 works") << QSet<quint16> {} << "1";
+    QTest::newRow("port 1 missing") << QSet<quint16> {1} << "2";
 }
 
 void tst_ChannelControl::load()
 {
-    QFETCH(QList<quint16>, unusable);
+    QFETCH(QSet<quint16>, unusable);
     QFETCH(QString, portLabel);
 
     ChannelRig fresh;
-    for (quint16 number : unusable)
-        fresh.port.unusablePorts << number;
+    fresh.port.unusablePorts = unusable;
     fresh.store.setSwitchOnTime(3, QTime(7, 0));
     fresh.view.shownOn.fill(true);
     fresh.view.shownAutomatic.fill(true);
@@ -125,7 +124,7 @@ void tst_ChannelControl::toggleAutoMode()
     if (automaticBefore)
         rig->enterAutomatic(6, QTime(7, 0), QTime(19, 0));
     rig->channels.setTimes(6, on, off);
-    rig->port.clearWire();
+    rig->port.wire.clear();
 
     const auto outcome = rig->channels.toggleAutoMode(6);
 
@@ -141,29 +140,29 @@ void tst_ChannelControl::allOff_data()
 {
     QTest::addColumn<quint16>("startPort");
     QTest::addColumn<bool>("reachedBefore"); // the port in use has carried a frame since chosen
-    QTest::addColumn<QList<quint16>>("unusable");
+    QTest::addColumn<QSet<quint16>>("unusable");
     QTest::addColumn<quint16>("endPort");
     QTest::addColumn<quint16>("latchedOn"); // 0: no board latched the zeros
 
     QTest::newRow("port in use works")
-        << quint16(1) << true << QList<quint16> {} << quint16(1) << quint16(1);
+        << quint16(1) << true << QSet<quint16> {} << quint16(1) << quint16(1);
     QTest::newRow("port 1 never reached, 2 works")
-        << quint16(1) << false << QList<quint16> {1} << quint16(2) << quint16(2);
+        << quint16(1) << false << QSet<quint16> {1} << quint16(2) << quint16(2);
     QTest::newRow("port 2 never reached, 1 works")
-        << quint16(2) << false << QList<quint16> {2} << quint16(1) << quint16(1);
+        << quint16(2) << false << QSet<quint16> {2} << quint16(1) << quint16(1);
     QTest::newRow("port 7 falls back to 1")
-        << quint16(7) << false << QList<quint16> {} << quint16(1) << quint16(1);
+        << quint16(7) << false << QSet<quint16> {} << quint16(1) << quint16(1);
     // The board hangs on the port that stopped answering (unplugged for a moment, or taken):
     // STOP must not leave it there with its loads on.
     QTest::newRow("port 1 stopped answering, 2 works")
-        << quint16(1) << true << QList<quint16> {1} << quint16(1) << quint16(0);
+        << quint16(1) << true << QSet<quint16> {1} << quint16(1) << quint16(0);
 }
 
 void tst_ChannelControl::allOff()
 {
     QFETCH(quint16, startPort);
     QFETCH(bool, reachedBefore);
-    QFETCH(QList<quint16>, unusable);
+    QFETCH(QSet<quint16>, unusable);
     QFETCH(quint16, endPort);
     QFETCH(quint16, latchedOn);
 
@@ -181,8 +180,7 @@ void tst_ChannelControl::allOff()
         rig.channels.WriteRelays();
     }
     rig.board.setPortNumber(startPort);
-    for (quint16 number : unusable)
-        rig.port.unusablePorts << number;
+    rig.port.unusablePorts = unusable;
 
     if (!unusable.isEmpty() || startPort > 2)
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"kirjutamine ebaõnnestus"_s));

@@ -139,13 +139,11 @@ void tst_Kellaajad::roadByKeyboard()
     Shown shown;
     QVERIFY(QTest::qWaitForWindowActive(&shown.dialog));
     const auto type = [](const QString &keys) {
-        const QMap<QChar, Qt::Key> arrows {
-            {u'<', Qt::Key_Left}, {u'>', Qt::Key_Right}, {u'^', Qt::Key_Up}, {u'v', Qt::Key_Down}};
+        const Qt::Key arrows[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down};
         for (const QChar key : keys) {
-            if (arrows.contains(key))
-                QTest::keyClick(QApplication::focusWidget(), arrows[key]);
-            else
-                QTest::keyClick(QApplication::focusWidget(), key.toLatin1());
+            const qsizetype arrow = u"<>^v"_s.indexOf(key);
+            QTest::keyClick(
+                QApplication::focusWidget(), arrow < 0 ? Qt::Key(key.unicode()) : arrows[arrow]);
         }
     };
     // The focus starts on ComOK; Tab leads to channel 1's pickers, switch-on first.

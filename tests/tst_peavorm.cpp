@@ -274,7 +274,7 @@ void tst_Peavorm::quit()
     Program program;
     QTest::mouseClick(program.relee(2), Qt::LeftButton);
     QCOMPARE(program.outputs(), quint8(0x02));
-    program.port.clearWire();
+    program.port.wire.clear();
 
     if (dialogOpen) {
         ModalSteps quitter([&](QWidget *modal) {

@@ -129,9 +129,8 @@ void tst_RelayBoard::slowPort()
     QFETCH(QList<quint8>, frames);
     QFETCH(bool, allOffTold);
 
-    auto owned = std::make_unique<SlowPort>();
-    SlowPort &port = *owned;
-    RelayBoard board(std::move(owned));
+    RelayBoard board(std::make_unique<SlowPort>());
+    auto &port = static_cast<SlowPort &>(board.port());
     QSignalSpy written(&board, &RelayBoard::frameWritten);
     board.write(statesOf(0x01));
     port.held.acquire();
@@ -159,10 +158,9 @@ void tst_RelayBoard::slowPort()
 
 void tst_RelayBoard::hungPortIsTold()
 {
-    auto owned = std::make_unique<SlowPort>();
-    SlowPort &port = *owned;
-    RelayBoard board(
-        std::move(owned), RelayBoard::Threading::Background, std::chrono::milliseconds(50));
+    RelayBoard board(std::make_unique<SlowPort>(), RelayBoard::Threading::Background,
+        std::chrono::milliseconds(50));
+    auto &port = static_cast<SlowPort &>(board.port());
     QSignalSpy written(&board, &RelayBoard::frameWritten);
     // A frame that gets through first, so that the one after the hang goes as it did.
     board.write(statesOf(0x01));
@@ -186,10 +184,9 @@ void tst_RelayBoard::hungPortIsTold()
 
 void tst_RelayBoard::repeatedFrames()
 {
-    auto owned = std::make_unique<RepeatingPort>();
-    RepeatingPort &port = *owned;
-    RelayBoard board(
-        std::move(owned), RelayBoard::Threading::Background, std::chrono::milliseconds(50));
+    RelayBoard board(std::make_unique<RepeatingPort>(), RelayBoard::Threading::Background,
+        std::chrono::milliseconds(50));
+    auto &port = static_cast<RepeatingPort &>(board.port());
     QSignalSpy written(&board, &RelayBoard::frameWritten);
     board.repeatFrames(std::chrono::milliseconds(1));
     QVERIFY(!board.setPortNumber(1).failed());

@@ -31,7 +31,7 @@ void tst_ScheduleClock::init()
 {
     rig = std::make_unique<ChannelRig>();
     rig->channels.load();
-    rig->port.clearWire();
+    rig->port.wire.clear();
 }
 
 void tst_ScheduleClock::switchingTimes_data()
@@ -69,7 +69,7 @@ void tst_ScheduleClock::switchingTimes()
         rig->channels.manualSwitch(6);
     rig->enterAutomatic(6, QTime(1, 0), QTime(2, 0));
     rig->channels.setTimes(6, on, off);
-    rig->port.clearWire();
+    rig->port.wire.clear();
     rig->now.setTime(clock);
 
     rig->clock.tick();

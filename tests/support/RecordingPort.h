@@ -40,8 +40,6 @@ public:
     QStringList wire;
     std::map<quint16, BoardModel> boards;
 
-    void clearWire() { wire.clear(); }
-
 private:
     bool fail(LinkError::Reason reason, int code);
     bool setLine(const char *name, void (BoardModel::*set)(bool), bool asserted);
