@@ -7,9 +7,11 @@
 # installed program and icon, the metainfo names the entry, and both pass their validators.
 # Exits 77 (skipped) after the file checks when a validator is missing.
 set -uo pipefail
-cmake=$1 build=$2 root=$3 bindir=$4 datadir=$5 mandir=$6 version=$7
+cmake=$1 build=$2 bindir=$4 datadir=$5 mandir=$6 version=$7
 
-rm -rf "$root"
+# A folder of this run's own beside the given one, so that two runs in one build do not meet.
+mkdir -p "$(dirname "$3")" && root=$(mktemp -d "$3.XXXXXX") || exit 1
+trap 'rm -rf "$root"' EXIT
 for package in relvoog relvoogd; do
     "$cmake" --install "$build" --prefix "$root/$package" --component $package >/dev/null || exit 1
 done

@@ -5,13 +5,14 @@
 # dbus-daemon of our own loads the bus policy and refuses the service's name to anyone but the
 # service's user. Exits 77 (skipped) after what it could check when a tool is missing.
 set -uo pipefail
-cmake=$1 build=$2 prefix=$3
+cmake=$1 build=$2
 
-rm -rf "$prefix"
-"$cmake" --install "$build" --prefix "$prefix" --component relvoogd >/dev/null || exit 1
+# Folders of this run's own, so that two runs in one build do not meet.
+mkdir -p "$(dirname "$3")" && prefix=$(mktemp -d "$3.XXXXXX") || exit 1
 scratch=$(mktemp -d) || exit 1
 bus=
-trap '[ -n "$bus" ] && kill "$bus" 2>/dev/null; rm -rf "$scratch"' EXIT
+trap '[ -n "$bus" ] && kill "$bus" 2>/dev/null; rm -rf "$scratch" "$prefix"' EXIT
+"$cmake" --install "$build" --prefix "$prefix" --component relvoogd >/dev/null || exit 1
 
 failed=0
 fail() {

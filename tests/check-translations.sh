@@ -6,9 +6,11 @@
 # `cmake --build build --target update_translations` has brought it into the file and it has
 # been translated there.
 set -uo pipefail
-lupdate=$1 source=$2 scratch=$3
+lupdate=$1 source=$2
 
-mkdir -p "$scratch"
+# A folder of this run's own, so that two runs in one build do not meet.
+mkdir -p "$(dirname "$3")" && scratch=$(mktemp -d "$3.XXXXXX") || exit 1
+trap 'rm -rf "$scratch"' EXIT
 copy=$scratch/relvoog_en.ts
 cp "$source/translations/relvoog_en.ts" "$copy" || exit 1
 (cd "$source" && "$lupdate" -silent -source-language et -locations none -no-obsolete src -ts "$copy") \
