@@ -129,8 +129,9 @@ void tst_RelayBoard::slowPort()
     QFETCH(QList<quint8>, frames);
     QFETCH(bool, allOffTold);
 
-    RelayBoard board(std::make_unique<SlowPort>());
-    auto &port = static_cast<SlowPort &>(board.port());
+    auto owned = std::make_unique<SlowPort>();
+    SlowPort &port = *owned;
+    RelayBoard board(std::move(owned));
     QSignalSpy written(&board, &RelayBoard::frameWritten);
     board.write(statesOf(0x01));
     port.held.acquire();
@@ -158,9 +159,10 @@ void tst_RelayBoard::slowPort()
 
 void tst_RelayBoard::hungPortIsTold()
 {
-    RelayBoard board(std::make_unique<SlowPort>(), RelayBoard::Threading::Background,
-        std::chrono::milliseconds(50));
-    auto &port = static_cast<SlowPort &>(board.port());
+    auto owned = std::make_unique<SlowPort>();
+    SlowPort &port = *owned;
+    RelayBoard board(
+        std::move(owned), RelayBoard::Threading::Background, std::chrono::milliseconds(50));
     QSignalSpy written(&board, &RelayBoard::frameWritten);
     // A frame that gets through first, so that the one after the hang goes as it did.
     board.write(statesOf(0x01));
@@ -184,9 +186,10 @@ void tst_RelayBoard::hungPortIsTold()
 
 void tst_RelayBoard::repeatedFrames()
 {
-    RelayBoard board(std::make_unique<RepeatingPort>(), RelayBoard::Threading::Background,
-        std::chrono::milliseconds(50));
-    auto &port = static_cast<RepeatingPort &>(board.port());
+    auto owned = std::make_unique<RepeatingPort>();
+    RepeatingPort &port = *owned;
+    RelayBoard board(
+        std::move(owned), RelayBoard::Threading::Background, std::chrono::milliseconds(50));
     QSignalSpy written(&board, &RelayBoard::frameWritten);
     board.repeatFrames(std::chrono::milliseconds(1));
     QVERIFY(!board.setPortNumber(1).failed());
