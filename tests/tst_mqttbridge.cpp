@@ -9,6 +9,7 @@
 #include "PseudoTerminal.h"
 #include "RecordingPort.h"
 #include "RelayBoard.h"
+#include "Soon.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -22,15 +23,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-// Waits for what the broker brings, looking every millisecond rather than QTest's every ten: a
-// message takes two turns of the event loop and a few milliseconds.
-bool waitFor(const std::function<bool()> &done)
-{
-    for (QDeadlineTimer deadline(5000); !done(); QTest::qWait(1))
-        if (deadline.hasExpired())
-            return false;
-    return true;
-}
 
 // The engine on a recording port with the bridge on a broker, under a topic root of its own, and
 // a probe that watches everything below the root.
@@ -62,7 +54,7 @@ struct BridgeRig
     QByteArray last(const QByteArray &suffix) const { return probe->last(topic(suffix)); }
     bool shows(const QByteArray &suffix, const QByteArray &payload) const
     {
-        return waitFor([&] { return last(suffix) == payload; });
+        return soon([&] { return last(suffix) == payload; });
     }
     quint8 outputs() { return port.boards[board.portNumber()].outputs(); }
 
@@ -307,18 +299,18 @@ void tst_MqttBridge::linkFailure()
     BridgeRig rig("link", m_broker.port());
     rig.start();
     const auto link = [&rig] { return QJsonDocument::fromJson(rig.last("link")).object(); };
-    QVERIFY(waitFor([&] { return link()[u"ok"_s].toBool(); }));
+    QVERIFY(soon([&] { return link()[u"ok"_s].toBool(); }));
     QCOMPARE(link()[u"device"_s].toString(), u"/dev/relay1"_s);
 
     // What the board's problem sensor shows.
     rig.port.linesFail = true;
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"port 1 failed"_s));
     rig.channels.WriteRelays();
-    QVERIFY(waitFor([&] { return !link()[u"ok"_s].toBool(true); }));
+    QVERIFY(soon([&] { return !link()[u"ok"_s].toBool(true); }));
     QCOMPARE(link()[u"error"_s].toString(), u"port 1 failed"_s);
     rig.port.linesFail = false;
     rig.channels.WriteRelays();
-    QVERIFY(waitFor([&] { return link()[u"ok"_s].toBool(); }));
+    QVERIFY(soon([&] { return link()[u"ok"_s].toBool(); }));
 }
 
 void tst_MqttBridge::brokerRestart()
@@ -340,7 +332,7 @@ void tst_MqttBridge::brokerRestart()
     QCOMPARE(rig.last("channel/1/state"), "OFF");
     QCOMPARE(connection.last()[0].toBool(), true);
     rig.probe->publish(rig.topic("channel/3/set"), "OFF");
-    QVERIFY(waitFor([&rig] { return rig.outputs() == 0; }));
+    QVERIFY(soon([&rig] { return rig.outputs() == 0; }));
 
     // A program that ends says so too.
     rig.bridge.reset();

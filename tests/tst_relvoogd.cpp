@@ -5,6 +5,7 @@
 #include "OpenWatch.h"
 #include "PrivateBus.h"
 #include "PseudoTerminal.h"
+#include "Soon.h"
 #include "TraceLog.h"
 #include "VirtualBoard.h"
 
@@ -21,17 +22,6 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-// Looks every few milliseconds, where QTRY_* waits 50 ms between looks; gives up after 5 s.
-bool soon(const std::function<bool()> &condition)
-{
-    for (QDeadlineTimer deadline(5000); !condition(); QTest::qWait(2))
-        if (deadline.hasExpired())
-            return false;
-    return true;
-}
-} // namespace
 
 // relvoogd and relvoogctl as their users run them: on a D-Bus daemon of the test's own, with
 // ports 1 and 2 on pseudo-terminals that the virtual board, preloaded into the service, drives.
